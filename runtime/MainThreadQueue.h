@@ -1,0 +1,37 @@
+// The process's one main-thread queue: calls that other threads (read threads, backend
+// monitors) hand to the main thread. The program's main loop serves it when woken through
+// the wake hook; the main thread also serves it while it waits for a thread to end.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+
+namespace runtime {
+
+// Marks the calling thread as the main thread. The first thread that calls any function
+// here becomes the main thread if none was marked.
+void SetMainThread();
+bool IsMainThread();
+
+// Called from the thread that queues a call, after the call is queued, so that the main
+// loop can schedule ServeMainThreadQueue (Qt: a queued invocation). Empty: no wake-up.
+void SetWakeHook(std::function<void()> hook);
+
+// Queues call for the main thread and returns at once.
+void PostToMainThread(std::function<void()> call);
+
+// Runs call on the main thread and returns after it has returned. On the main thread
+// itself it runs at once. An exception thrown by call is caught on the main thread and
+// rethrown to the caller, so neither thread nor queue is left broken.
+void SendToMainThread(const std::function<void()>& call);
+
+// Main thread only: runs every call waiting now (not those queued meanwhile); returns
+// how many ran.
+std::size_t ServeMainThreadQueue();
+
+// Main thread only: waits until a call is waiting or timeout passes, then serves the
+// queue; returns how many ran. For loops without an event loop (tests, waits).
+std::size_t WaitAndServeMainThreadQueue(std::chrono::milliseconds timeout);
+
+} // namespace runtime
