@@ -1,0 +1,94 @@
+// Records and handles of the device-setup and HID class libraries, as the bindings and
+// their callers use them. Sizes are those of the build's platform (a 64-bit build's
+// interface and device records are 32 bytes, its detail record's size field says 8).
+#pragma once
+
+#include "platform/PlatformTypes.h"
+
+#ifdef _WIN32
+
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+#include <hidpi.h>
+
+#else
+
+using HDEVINFO = void*;
+
+struct SP_DEVICE_INTERFACE_DATA {
+    DWORD cbSize;
+    GUID InterfaceClassGuid;
+    DWORD Flags;
+    ULONG_PTR Reserved;
+};
+using PSP_DEVICE_INTERFACE_DATA = SP_DEVICE_INTERFACE_DATA*;
+
+struct SP_DEVINFO_DATA {
+    DWORD cbSize;
+    GUID ClassGuid;
+    DWORD DevInst;
+    ULONG_PTR Reserved;
+};
+using PSP_DEVINFO_DATA = SP_DEVINFO_DATA*;
+
+// The platform packs this record to 1 byte in 32-bit builds (size 5) and to 8 in 64-bit
+// builds (size 8); the path always starts 4 bytes in.
+#if UINTPTR_MAX == 0xFFFFFFFFu
+#pragma pack(push, 1)
+#else
+#pragma pack(push, 8)
+#endif
+struct SP_DEVICE_INTERFACE_DETAIL_DATA_A {
+    DWORD cbSize;
+    CHAR DevicePath[1];
+};
+#pragma pack(pop)
+using PSP_DEVICE_INTERFACE_DETAIL_DATA_A = SP_DEVICE_INTERFACE_DETAIL_DATA_A*;
+
+struct HIDD_ATTRIBUTES {
+    ULONG Size;
+    USHORT VendorID;
+    USHORT ProductID;
+    USHORT VersionNumber;
+};
+using PHIDD_ATTRIBUTES = HIDD_ATTRIBUTES*;
+
+struct HIDP_CAPS {
+    USHORT Usage;
+    USHORT UsagePage;
+    USHORT InputReportByteLength;
+    USHORT OutputReportByteLength;
+    USHORT FeatureReportByteLength;
+    USHORT Reserved[17];
+    USHORT NumberLinkCollectionNodes;
+    USHORT NumberInputButtonCaps;
+    USHORT NumberInputValueCaps;
+    USHORT NumberInputDataIndices;
+    USHORT NumberOutputButtonCaps;
+    USHORT NumberOutputValueCaps;
+    USHORT NumberOutputDataIndices;
+    USHORT NumberFeatureButtonCaps;
+    USHORT NumberFeatureValueCaps;
+    USHORT NumberFeatureDataIndices;
+};
+using PHIDP_CAPS = HIDP_CAPS*;
+
+struct HIDP_PREPARSED_DATA_;
+using PHIDP_PREPARSED_DATA = HIDP_PREPARSED_DATA_*;
+
+using NTSTATUS = LONG;
+inline constexpr NTSTATUS HIDP_STATUS_SUCCESS = 0x00110000;
+inline constexpr NTSTATUS HIDP_STATUS_INVALID_PREPARSED_DATA = static_cast<NTSTATUS>(0xC0110001);
+
+inline constexpr DWORD DIGCF_PRESENT = 0x00000002;
+inline constexpr DWORD DIGCF_DEVICEINTERFACE = 0x00000010;
+
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == (sizeof(void*) == 8 ? 32 : 28));
+static_assert(sizeof(SP_DEVINFO_DATA) == (sizeof(void*) == 8 ? 32 : 28));
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (sizeof(void*) == 8 ? 8 : 5));
+static_assert(sizeof(HIDD_ATTRIBUTES) == 12);
+static_assert(sizeof(HIDP_CAPS) == 64);
+
+#endif // _WIN32
