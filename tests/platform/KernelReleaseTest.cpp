@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 struct ReleaseCase {
@@ -35,7 +37,10 @@ INSTANTIATE_TEST_SUITE_P(Releases, KernelRelease,
                                          ReleaseCase{"10.2-rc1", true, 10, 2, 0},
                                          ReleaseCase{"6", false, 0, 0, 0},
                                          ReleaseCase{"", false, 0, 0, 0},
-                                         ReleaseCase{"linux-6.1", false, 0, 0, 0}));
+                                         ReleaseCase{"linux-6.1", false, 0, 0, 0}),
+                         [](const testing::TestParamInfo<ReleaseCase>& info) {
+                             return "Case" + std::to_string(info.index);
+                         });
 
 TEST(LinuxServices, VersionQueryChecksTheRecordSize) {
     platform::linux_backend::TLinuxServices services;

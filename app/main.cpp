@@ -1,0 +1,18 @@
+// Program entry: the native platform services, the application object, the main window,
+// the message loop.
+#include "app/MainForm.h"
+#include "platform/PlatformServices.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    platform::InstallServices(platform::CreateNativeServices());
+
+    QApplication application(argc, argv);
+    TMainForm MainForm;
+    MainForm.show();
+    // Detection starts at the first activation; without a window manager nothing else
+    // activates the window.
+    MainForm.activateWindow();
+    return application.exec();
+}
