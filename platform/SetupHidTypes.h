@@ -13,7 +13,35 @@ extern "C" {
 }
 #include <hidpi.h>
 
+// The generic names are macros that pick the ANSI or wide form; the bindings use them as
+// names of their own entries, which always hold the ANSI function.
+#undef SetupDiGetClassDevs
+#undef SetupDiGetDeviceRegistryProperty
+
+// Types of the entries that the program calls, as the system declares the functions.
+using PFN_SetupDiGetClassDevsA = decltype(&::SetupDiGetClassDevsA);
+using PFN_SetupDiEnumDeviceInterfaces = decltype(&::SetupDiEnumDeviceInterfaces);
+using PFN_SetupDiGetDeviceInterfaceDetailA = decltype(&::SetupDiGetDeviceInterfaceDetailA);
+using PFN_SetupDiDestroyDeviceInfoList = decltype(&::SetupDiDestroyDeviceInfoList);
+using PFN_SetupDiGetDeviceRegistryPropertyA = decltype(&::SetupDiGetDeviceRegistryPropertyA);
+using PFN_HidD_GetHidGuid = decltype(&::HidD_GetHidGuid);
+using PFN_HidD_GetAttributes = decltype(&::HidD_GetAttributes);
+using PFN_HidD_GetPreparsedData = decltype(&::HidD_GetPreparsedData);
+using PFN_HidD_FreePreparsedData = decltype(&::HidD_FreePreparsedData);
+using PFN_HidD_GetNumInputBuffers = decltype(&::HidD_GetNumInputBuffers);
+using PFN_HidD_SetNumInputBuffers = decltype(&::HidD_SetNumInputBuffers);
+using PFN_HidP_GetCaps = decltype(&::HidP_GetCaps);
+using PFN_HidD_GetManufacturerString = decltype(&::HidD_GetManufacturerString);
+using PFN_HidD_GetProductString = decltype(&::HidD_GetProductString);
+using PFN_HidD_GetSerialNumberString = decltype(&::HidD_GetSerialNumberString);
+using PFN_HidD_GetIndexedString = decltype(&::HidD_GetIndexedString);
+
 #else
+
+using BOOLEAN = unsigned char;
+using PBYTE = BYTE*;
+using PDWORD = DWORD*;
+using PULONG = ULONG*;
 
 using HDEVINFO = void*;
 
@@ -84,6 +112,35 @@ inline constexpr NTSTATUS HIDP_STATUS_INVALID_PREPARSED_DATA = static_cast<NTSTA
 
 inline constexpr DWORD DIGCF_PRESENT = 0x00000002;
 inline constexpr DWORD DIGCF_DEVICEINTERFACE = 0x00000010;
+
+// Types of the entries that the program calls, with the system's parameter lists.
+using PFN_SetupDiGetClassDevsA = HDEVINFO (*)(const GUID* classGuid, LPCSTR enumerator, HWND parent,
+                                              DWORD flags);
+using PFN_SetupDiEnumDeviceInterfaces = BOOL (*)(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                                 const GUID* interfaceClassGuid, DWORD memberIndex,
+                                                 PSP_DEVICE_INTERFACE_DATA interfaceData);
+using PFN_SetupDiGetDeviceInterfaceDetailA = BOOL (*)(HDEVINFO set,
+                                                      PSP_DEVICE_INTERFACE_DATA interfaceData,
+                                                      PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail,
+                                                      DWORD detailSize, PDWORD requiredSize,
+                                                      PSP_DEVINFO_DATA device);
+using PFN_SetupDiDestroyDeviceInfoList = BOOL (*)(HDEVINFO set);
+using PFN_SetupDiGetDeviceRegistryPropertyA = BOOL (*)(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                                       DWORD property, PDWORD regDataType,
+                                                       PBYTE buffer, DWORD bufferSize,
+                                                       PDWORD requiredSize);
+using PFN_HidD_GetHidGuid = void (*)(LPGUID hidGuid);
+using PFN_HidD_GetAttributes = BOOLEAN (*)(HANDLE device, PHIDD_ATTRIBUTES attributes);
+using PFN_HidD_GetPreparsedData = BOOLEAN (*)(HANDLE device, PHIDP_PREPARSED_DATA* data);
+using PFN_HidD_FreePreparsedData = BOOLEAN (*)(PHIDP_PREPARSED_DATA data);
+using PFN_HidD_GetNumInputBuffers = BOOLEAN (*)(HANDLE device, PULONG count);
+using PFN_HidD_SetNumInputBuffers = BOOLEAN (*)(HANDLE device, ULONG count);
+using PFN_HidP_GetCaps = NTSTATUS (*)(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps);
+using PFN_HidD_GetManufacturerString = BOOLEAN (*)(HANDLE device, PVOID buffer, ULONG length);
+using PFN_HidD_GetProductString = BOOLEAN (*)(HANDLE device, PVOID buffer, ULONG length);
+using PFN_HidD_GetSerialNumberString = BOOLEAN (*)(HANDLE device, PVOID buffer, ULONG length);
+using PFN_HidD_GetIndexedString = BOOLEAN (*)(HANDLE device, ULONG index, PVOID buffer,
+                                              ULONG length);
 
 static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == (sizeof(void*) == 8 ? 32 : 28));
 static_assert(sizeof(SP_DEVINFO_DATA) == (sizeof(void*) == 8 ? 32 : 28));
