@@ -18,7 +18,9 @@ bool IsMainThread();
 // loop can schedule ServeMainThreadQueue (Qt: a queued invocation). Empty: no wake-up.
 void SetWakeHook(std::function<void()> hook);
 
-// Queues call for the main thread and returns at once.
+// Queues call for the main thread and returns at once. Calls run in the order queued.
+// A posted call should not throw: if it does, the exception leaves the serve that ran
+// it and the calls behind it stay queued for the next serve.
 void PostToMainThread(std::function<void()> call);
 
 // Runs call on the main thread and returns after it has returned. On the main thread
@@ -27,11 +29,29 @@ void PostToMainThread(std::function<void()> call);
 void SendToMainThread(const std::function<void()>& call);
 
 // Main thread only: runs every call waiting now (not those queued meanwhile); returns
-// how many ran.
+// how many ran. A call may post, send or serve again (a nested serve runs the next
+// waiting calls, in order).
 std::size_t ServeMainThreadQueue();
 
 // Main thread only: waits until a call is waiting or timeout passes, then serves the
 // queue; returns how many ran. For loops without an event loop (tests, waits).
 std::size_t WaitAndServeMainThreadQueue(std::chrono::milliseconds timeout);
+
+// Main thread only: serves the queue until done() holds or timeout passes; returns
+// whether done() held. done() is tested whenever a call was queued and after
+// WakeMainThreadWaiters(); whoever makes it true without queueing a call must wake.
+bool ServeMainThreadQueueUntil(const std::function<bool()>& done,
+                               std::chrono::milliseconds timeout);
+
+// Main thread only: serves the queue until done() holds, however long that takes.
+// done() must not itself wait for the main thread.
+void ServeMainThreadQueueUntil(const std::function<bool()>& done);
+
+// Wakes a main thread that waits in ServeMainThreadQueueUntil so that it tests its
+// condition again. Any thread.
+void WakeMainThreadWaiters();
+
+// Number of calls queued and not yet started. Any thread.
+std::size_t PendingMainThreadCalls();
 
 } // namespace runtime
