@@ -1,13 +1,20 @@
 #include "platform/linux/LinuxServices.h"
 
-#include <sys/utsname.h>
+#include "platform/SystemMessages.h"
+#include "platform/linux/DeviceMonitor.h"
+#include "platform/linux/HidrawFile.h"
 
 #include <charconv>
 #include <cstring>
+#include <sys/utsname.h>
+#include <unistd.h>
+#include <utility>
 
 namespace platform::linux_backend {
 
 namespace {
+
+constexpr DWORD kErrorInvalidWindowHandle = 1400;
 
 // Reads one decimal number at the front of text and drops it and one following separator.
 bool TakeNumber(std::string_view& text, DWORD& value, bool separatorRequired) {
@@ -34,6 +41,120 @@ bool ParseKernelRelease(std::string_view release, DWORD& major, DWORD& minor, DW
     }
     TakeNumber(release, build, false);
     return true;
+}
+
+TLinuxServices::TLinuxServices() : TLinuxServices(TLinuxOptions{}) {}
+
+TLinuxServices::TLinuxServices(TLinuxOptions options) : options_(std::move(options)) {}
+
+TLinuxServices::~TLinuxServices() {
+    // The monitor first: it posts through the windows and forgets instances.
+    {
+        std::lock_guard lock(monitorMutex_);
+        monitor_.reset();
+    }
+    if (!monitorStarted_ && options_.EventSocket >= 0) {
+        close(options_.EventSocket);
+    }
+    // Every reader thread ends before its descriptor closes (THidrawFile).
+    std::map<HANDLE, std::shared_ptr<THidrawFile>> files;
+    {
+        std::lock_guard lock(mutex_);
+        files.swap(files_);
+    }
+}
+
+TLinuxServices* TLinuxServices::Installed() {
+    return dynamic_cast<TLinuxServices*>(&Services());
+}
+
+void TLinuxServices::StartMonitor() {
+    std::lock_guard lock(monitorMutex_);
+    if (monitorStarted_) {
+        return;
+    }
+    monitorStarted_ = true;
+    std::unique_ptr<TEventSource> source;
+    switch (options_.Events) {
+    case TEventFeed::Automatic:
+        if (UdevRuns(options_.Roots)) {
+            source = OpenUdevEvents();
+        }
+        if (!source) {
+            source = OpenKernelEvents();
+        }
+        break;
+    case TEventFeed::Kernel:
+        source = OpenKernelEvents();
+        break;
+    case TEventFeed::Udev:
+        source = OpenUdevEvents();
+        break;
+    case TEventFeed::Socket:
+        source = EventsFromSocket(std::exchange(options_.EventSocket, -1));
+        break;
+    case TEventFeed::None:
+        break;
+    }
+    if (options_.EventSocket >= 0) {
+        close(std::exchange(options_.EventSocket, -1));
+    }
+    if (source) {
+        monitor_ = std::make_unique<TDeviceMonitor>(
+            std::move(source), [this](const TUevent& event) { OnDeviceEvent(event); });
+    }
+}
+
+void TLinuxServices::OnDeviceEvent(const TUevent& event) {
+    if (event.Action == "remove") {
+        instances_.Forget(event.DevPath);
+    }
+    windows_.Broadcast(WM_DEVICECHANGE, kDbtDevnodesChanged, 0);
+}
+
+HWND TLinuxServices::CreateNotifyWindow(WindowProcedure procedure) {
+    if (!procedure) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const HWND window = windows_.Create(std::move(procedure));
+    StartMonitor();
+    return window;
+}
+
+BOOL TLinuxServices::DestroyWindow(HWND window) {
+    switch (windows_.Destroy(window)) {
+    case TNotifyWindows::TDestroyed::Yes:
+        return TRUE;
+    case TNotifyWindows::TDestroyed::NotOwner:
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    case TNotifyWindows::TDestroyed::NoWindow:
+        break;
+    }
+    SetLastError(kErrorInvalidWindowHandle);
+    return FALSE;
+}
+
+BOOL TLinuxServices::PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!windows_.Post(window, message, wParam, lParam)) {
+        SetLastError(kErrorInvalidWindowHandle);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD TLinuxServices::FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId,
+                                     LPSTR buffer, DWORD size, void*) {
+    DWORD error = ERROR_SUCCESS;
+    const DWORD stored = FormatSystemMessage(flags, messageId, languageId, buffer, size, error);
+    if (stored == 0) {
+        if (buffer != nullptr && size > 0) {
+            buffer[0] = '\0';
+        }
+        SetLastError(error);
+    }
+    return stored;
 }
 
 BOOL TLinuxServices::GetVersionExA(LPOSVERSIONINFOA info) {

@@ -1,19 +1,155 @@
-// Platform services on Linux.
+// Platform services on Linux: HID devices through /sys/class/hidraw and /dev/hidraw*, the
+// setup and HID libraries as in-process modules, overlapped reads emulated with a reader
+// thread per read handle, and device-change broadcasts from a device-event monitor.
 #pragma once
 
+#include "platform/AlertableWaits.h"
+#include "platform/NotifyWindows.h"
 #include "platform/PlatformServices.h"
+#include "platform/SetupHidTypes.h"
+#include "platform/linux/DeviceInstances.h"
+#include "platform/linux/RegistryProperties.h"
+#include "platform/linux/SysfsHidraw.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace platform::linux_backend {
 
 // Reads "major.minor.patch..." from a kernel release text; false when it does not start so.
 bool ParseKernelRelease(std::string_view release, DWORD& major, DWORD& minor, DWORD& build);
 
+struct THidrawFile;
+class TDeviceMonitor;
+
+// Where device events come from.
+enum class TEventFeed {
+    Automatic, // udevd's when it runs (and libudev is built in), else the kernel's
+    Kernel,
+    Udev,
+    Socket, // TLinuxOptions::EventSocket (tests)
+    None
+};
+
+struct TLinuxOptions {
+    TLinuxRoots Roots;
+    TEventFeed Events = TEventFeed::Automatic;
+    int EventSocket = -1; // owned by the services from construction on
+};
+
 class TLinuxServices : public TPlatformServices {
 public:
+    TLinuxServices();
+    explicit TLinuxServices(TLinuxOptions options);
+    ~TLinuxServices() override;
+
+    // The installed services if they are this backend, else null.
+    static TLinuxServices* Installed();
+
+    const TLinuxRoots& Roots() const { return options_.Roots; }
+
+    // --- Loader (LinuxModules.cpp) ---------------------------------------------------------
+    HMODULE LoadLibraryA(LPCSTR fileName) override;
+    FARPROC GetProcAddress(HMODULE module, LPCSTR procName) override;
+    BOOL FreeLibrary(HMODULE module) override;
+
+    // --- Files (LinuxFiles.cpp) ------------------------------------------------------------
+    HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                       void* securityAttributes, DWORD creationDisposition,
+                       DWORD flagsAndAttributes, HANDLE templateFile) override;
+    BOOL CloseHandle(HANDLE handle) override;
+    BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+                   LPOVERLAPPED overlapped) override;
+    BOOL ReadFileEx(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPOVERLAPPED overlapped,
+                    LPOVERLAPPED_COMPLETION_ROUTINE routine) override;
+    DWORD SleepEx(DWORD milliseconds, BOOL alertable) override;
+    BOOL GetOverlappedResult(HANDLE handle, LPOVERLAPPED overlapped, LPDWORD bytesTransferred,
+                             BOOL wait) override;
+    BOOL CancelIo(HANDLE handle);
+
+    // --- Windows and system (LinuxServices.cpp) --------------------------------------------
+    HWND CreateNotifyWindow(WindowProcedure procedure) override;
+    BOOL DestroyWindow(HWND window) override;
+    BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     // The kernel release's numbers stand in for the version of the operating system.
     BOOL GetVersionExA(LPOSVERSIONINFOA info) override;
+    DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                         LPSTR buffer, DWORD size, void* arguments) override;
+
+    // --- Setup service (LinuxSetup.cpp) ----------------------------------------------------
+    HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR enumerator, HWND parent,
+                                  DWORD flags);
+    BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                     const GUID* interfaceClassGuid, DWORD memberIndex,
+                                     PSP_DEVICE_INTERFACE_DATA interfaceData);
+    BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA interfaceData,
+                                          PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail,
+                                          DWORD detailSize, PDWORD requiredSize,
+                                          PSP_DEVINFO_DATA device);
+    BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set);
+    BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property,
+                                           PDWORD regDataType, PBYTE buffer, DWORD bufferSize,
+                                           PDWORD requiredSize);
+
+    // --- HID class service (LinuxHid.cpp) --------------------------------------------------
+    enum class TStringKind { Manufacturer, Product, SerialNumber };
+    void HidD_GetHidGuid(LPGUID guid);
+    BOOLEAN HidD_GetAttributes(HANDLE handle, PHIDD_ATTRIBUTES attributes);
+    BOOLEAN HidD_GetPreparsedData(HANDLE handle, PHIDP_PREPARSED_DATA* data);
+    BOOLEAN HidD_FreePreparsedData(PHIDP_PREPARSED_DATA data);
+    NTSTATUS HidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps);
+    BOOLEAN HidD_GetString(TStringKind kind, HANDLE handle, PVOID buffer, ULONG length);
+    BOOLEAN HidD_GetIndexedString(HANDLE handle, ULONG index, PVOID buffer, ULONG length);
+    BOOLEAN HidD_GetNumInputBuffers(HANDLE handle, PULONG count);
+    BOOLEAN HidD_SetNumInputBuffers(HANDLE handle, ULONG count);
+
+    // What is still held, for tests: open handles, device-info sets, preparsed data, windows.
+    std::size_t OpenHandleCount() const;
+    std::size_t DeviceSetCount() const;
+    std::size_t PreparsedDataCount() const;
+    std::size_t WindowCount() const { return windows_.Count(); }
+
+private:
+    struct TSetMember {
+        THidrawNode node;
+        DWORD devInst = 0;
+        std::string path;
+        std::optional<TRegistryProperties> properties; // read on first use
+    };
+    struct TModuleState {
+        int references = 0;
+    };
+
+    std::shared_ptr<THidrawFile> File(HANDLE handle);
+    // The identity of the node a handle is open on; none (and ERROR_DEVICE_NOT_CONNECTED)
+    // when the node has gone or is another device now.
+    std::optional<THidrawIdentity> IdentityOf(const THidrawFile& file, TIdentityDetail detail);
+    void StartMonitor();
+    void OnDeviceEvent(const struct TUevent& event);
+
+    TLinuxOptions options_;
+    TAlertableWaits waits_;
+    TNotifyWindows windows_;
+    TDeviceInstances instances_;
+
+    mutable std::mutex mutex_;
+    std::map<HANDLE, std::shared_ptr<THidrawFile>> files_;
+    std::uintptr_t nextFile_ = 0x1000;
+    std::map<HDEVINFO, std::vector<TSetMember>> sets_;
+    std::uintptr_t nextSet_ = 0x00D10000;
+    // Identities read for the registry properties of the sets alive now, by sysfs path:
+    // the enumeration that builds a set opens and identifies each member right after.
+    std::map<std::string, THidrawIdentity> setIdentities_;
+    std::map<PHIDP_PREPARSED_DATA, std::unique_ptr<HIDP_CAPS>> preparsed_;
+    std::map<int, TModuleState> modules_;
+
+    std::mutex monitorMutex_;
+    std::unique_ptr<TDeviceMonitor> monitor_;
+    bool monitorStarted_ = false;
 };
 
 } // namespace platform::linux_backend

@@ -229,8 +229,7 @@ std::size_t TSimBus::OutstandingPreparsedData() const {
 }
 
 std::size_t TSimBus::WindowCount() const {
-    std::lock_guard lock(core_->windows->mutex);
-    return core_->windows->windows.size();
+    return core_->windows.Count();
 }
 
 bool TSimBus::IsInAlertableWait(std::thread::id thread) const {

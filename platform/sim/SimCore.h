@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/AlertableWaits.h"
+#include "platform/NotifyWindows.h"
 #include "platform/SetupHidTypes.h"
 #include "platform/sim/SimBus.h"
 
@@ -100,19 +101,6 @@ struct TModule {
     std::size_t releases = 0;
 };
 
-struct TWindow {
-    WindowProcedure procedure;
-    std::thread::id owner;
-};
-
-// The notification windows. Shared with the messages posted to them, which may be served
-// after the bus is gone; then they are dropped.
-struct TWindowTable {
-    std::mutex mutex;
-    std::map<HWND, TWindow> windows;
-    std::uintptr_t next = 0x00010010;
-};
-
 class TSimCore {
 public:
     explicit TSimCore(TSimBus& bus);
@@ -202,7 +190,7 @@ public:
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     TAlertableWaits waits;
-    std::shared_ptr<TWindowTable> windows = std::make_shared<TWindowTable>();
+    TNotifyWindows windows;
 
     std::map<std::string, std::size_t, std::less<>> calls;
     std::vector<std::string> callLog;
@@ -214,6 +202,8 @@ public:
     std::uintptr_t nextModuleBase = 0x6E000000;
 
     std::map<TSimDeviceId, std::shared_ptr<TDevice>> devices; // every device ever plugged
+    // Present devices by lower-cased path, so that an open does not scan every device.
+    std::multimap<std::string, std::shared_ptr<TDevice>, std::less<>> presentByPath;
     TSimDeviceId nextDeviceId = 1;
     DWORD nextDevInst = 0x00000101;
 

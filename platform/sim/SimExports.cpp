@@ -1,6 +1,7 @@
 #include "platform/sim/SimExports.h"
 
 #include "platform/HidExports.h"
+#include "platform/ModuleExports.h"
 #include "platform/SetupApiExports.h"
 
 #include <array>
@@ -190,22 +191,12 @@ std::array<FARPROC, kStubCount> MakeStubs(std::index_sequence<Index...>) {
     return {&NotImplementedExport<Index>...};
 }
 
-// Function pointers of other types pass through void (*)(), which converts to and from any.
-template <typename F> FARPROC AsProc(F* function) {
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
-}
-
-struct TImplemented {
-    std::string_view name;
-    FARPROC proc;
-};
-
 } // namespace
 
 std::map<std::string, FARPROC, std::less<>> ExportTable(TModuleId module) {
     static const std::array<FARPROC, kStubCount> stubs =
         MakeStubs(std::make_index_sequence<kStubCount>{});
-    const TImplemented implemented[] = {
+    const TImplementedExport implemented[] = {
         {"SetupDiGetClassDevsA", AsProc(&SimSetupDiGetClassDevsA)},
         {"SetupDiEnumDeviceInterfaces", AsProc(&SimSetupDiEnumDeviceInterfaces)},
         {"SetupDiGetDeviceInterfaceDetailA", AsProc(&SimSetupDiGetDeviceInterfaceDetailA)},
@@ -227,23 +218,16 @@ std::map<std::string, FARPROC, std::less<>> ExportTable(TModuleId module) {
         {"CancelIo", AsProc(&SimCancelIo)},
     };
 
-    std::map<std::string, FARPROC, std::less<>> table;
     if (module == TModuleId::Kernel32) {
+        TExportMap table;
         table.emplace("CancelIo", AsProc(&SimCancelIo));
         return table;
     }
     const bool setup = module == TModuleId::SetupApi;
     const std::size_t first = setup ? 0 : SetupApiExportCount;
-    const std::size_t count = setup ? SetupApiExportCount : HidExportCount;
-    for (std::size_t i = first; i < first + count; ++i) {
-        table.emplace(std::string(StubName(i)), stubs[i]);
-    }
-    for (const auto& [name, proc] : implemented) {
-        if (const auto found = table.find(name); found != table.end()) {
-            found->second = proc;
-        }
-    }
-    return table;
+    return MakeExportMap(
+        setup ? SetupApiExportNames() : HidExportNames(),
+        [first](std::size_t i) { return stubs[first + i]; }, implemented);
 }
 
 } // namespace platform::sim::detail

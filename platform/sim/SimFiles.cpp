@@ -9,11 +9,13 @@ namespace platform::sim::detail {
 
 namespace {
 
-bool SamePath(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
+// Paths compare case-insensitively, as the platform's do.
+std::string PathKey(std::string_view path) {
+    std::string key(path);
+    for (char& c : key) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
 }
 
 std::string DefaultPath(const TSimDeviceSpec& config, DWORD devInst) {
@@ -56,6 +58,7 @@ TSimDeviceId TSimCore::Plug(TSimDeviceSpec config) {
     device->path = config.Path.empty() ? DefaultPath(config, device->devInst) : config.Path;
     device->config = std::move(config);
     devices.emplace(device->id, device);
+    presentByPath.emplace(PathKey(device->path), device);
     ChangedLocked();
     return device->id;
 }
@@ -67,6 +70,13 @@ bool TSimCore::Unplug(TSimDeviceId id) {
         return false;
     }
     device->present = false;
+    auto [first, last] = presentByPath.equal_range(PathKey(device->path));
+    for (auto entry = first; entry != last; ++entry) {
+        if (entry->second.get() == device) {
+            presentByPath.erase(entry);
+            break;
+        }
+    }
     for (auto& [handle, file] : files) {
         if (file.device.get() == device) {
             file.input.clear();
@@ -92,14 +102,14 @@ HANDLE TSimCore::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMo
         SetError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    const auto found = std::ranges::find_if(devices, [fileName](const auto& entry) {
-        return entry.second->present && SamePath(entry.second->path, fileName);
-    });
-    if (found == devices.end()) {
+    // The first present device plugged with that path.
+    const std::string key = PathKey(fileName);
+    const auto found = presentByPath.lower_bound(key);
+    if (found == presentByPath.end() || found->first != key) {
         SetError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    const std::shared_ptr<TDevice>& device = found->second;
+    const std::shared_ptr<TDevice> device = found->second;
     const DWORD access = desiredAccess & kDataAccess;
     switch (device->config.Access) {
     case TSimAccess::Unopenable:

@@ -1,33 +1,12 @@
+#include "platform/ModuleExports.h"
 #include "platform/sim/SimCore.h"
 #include "platform/sim/SimExports.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace platform::sim::detail {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-// The loader's view of a file name: the file part, with ".dll" added when it has no
-// extension.
-std::string ModuleFileName(std::string_view fileName) {
-    const auto slash = fileName.find_last_of("\\/");
-    if (slash != std::string_view::npos) {
-        fileName.remove_prefix(slash + 1);
-    }
-    std::string name(fileName);
-    if (name.find('.') == std::string::npos) {
-        name += ".dll";
-    }
-    return name;
-}
 
 constexpr std::uintptr_t kModuleSpacing = 0x00010000;
 
@@ -58,7 +37,7 @@ TModule& TSimCore::ModuleLocked(TModuleId id) {
 
 TModule* TSimCore::ModuleByNameLocked(std::string_view name) {
     const auto found = std::ranges::find_if(
-        modules, [name](const TModule& module) { return SameName(module.name, name); });
+        modules, [name](const TModule& module) { return SameModuleName(module.name, name); });
     return found == modules.end() ? nullptr : &*found;
 }
 

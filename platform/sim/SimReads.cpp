@@ -1,3 +1,4 @@
+#include "platform/OverlappedStatus.h"
 #include "platform/sim/SimCore.h"
 
 #include <algorithm>
@@ -5,49 +6,13 @@
 
 namespace platform::sim::detail {
 
-namespace {
-
-// The status words the platform leaves in an overlapped record.
-constexpr ULONG_PTR kStatusPending = 0x00000103;
-constexpr ULONG_PTR kStatusCancelled = 0xC0000120;
-constexpr ULONG_PTR kStatusDeviceNotConnected = 0xC000009D;
-constexpr ULONG_PTR kFacilityWin32 = 0xC0070000; // any other error, carried as itself
-
-ULONG_PTR StatusFor(DWORD error) {
-    switch (error) {
-    case ERROR_SUCCESS:
-        return 0;
-    case ERROR_OPERATION_ABORTED:
-        return kStatusCancelled;
-    case ERROR_DEVICE_NOT_CONNECTED:
-        return kStatusDeviceNotConnected;
-    default:
-        return kFacilityWin32 | (error & 0xFFFF);
-    }
-}
-
-DWORD ErrorFor(ULONG_PTR status) {
-    switch (status) {
-    case 0:
-        return ERROR_SUCCESS;
-    case kStatusCancelled:
-        return ERROR_OPERATION_ABORTED;
-    case kStatusDeviceNotConnected:
-        return ERROR_DEVICE_NOT_CONNECTED;
-    default:
-        return static_cast<DWORD>(status & 0xFFFF);
-    }
-}
-
-} // namespace
-
 void TSimCore::CompleteLocked(const TRead& read, const std::vector<BYTE>* data, DWORD error) {
     DWORD bytes = 0;
     if (data != nullptr) {
         bytes = static_cast<DWORD>(std::min<std::size_t>(data->size(), read.size));
         std::memcpy(read.buffer, data->data(), bytes);
     }
-    read.overlapped->Internal = StatusFor(error);
+    read.overlapped->Internal = StatusFromError(error);
     read.overlapped->InternalHigh = bytes;
     waits.Queue(read.thread, [routine = read.routine, error, bytes, ov = read.overlapped] {
         routine(error, bytes, ov);
@@ -166,7 +131,7 @@ BOOL TSimCore::GetOverlappedResult(HANDLE handle, LPOVERLAPPED overlapped, LPDWO
     }
     *bytesTransferred = static_cast<DWORD>(overlapped->InternalHigh);
     if (status != 0) {
-        SetError(ErrorFor(status));
+        SetError(ErrorFromStatus(status));
         return FALSE;
     }
     return TRUE;

@@ -1,0 +1,56 @@
+// Watches for device events on a thread of its own and hands each hidraw node change to a
+// handler (on that thread; the handler never runs application code, it posts).
+#pragma once
+
+#include "platform/linux/SysfsHidraw.h"
+#include "platform/linux/Uevent.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace platform::linux_backend {
+
+// Where events come from: a descriptor that becomes readable, and a way to take one event.
+class TEventSource {
+public:
+    virtual ~TEventSource() = default;
+    virtual int Fd() const = 0;
+    // One event, or none when the message was not one (or nothing was waiting).
+    virtual std::optional<TUevent> Receive() = 0;
+};
+
+// The kernel's events (NETLINK_KOBJECT_UEVENT); null when the socket cannot be had.
+std::unique_ptr<TEventSource> OpenKernelEvents();
+
+// Events in the kernel's format read from a datagram socket the caller hands over (tests
+// feed one end of a socket pair).
+std::unique_ptr<TEventSource> EventsFromSocket(int fd);
+
+// udevd's events, sent after its rules have run (so a new node already has the rule's
+// permissions); null when libudev is not available or its monitor cannot be had.
+std::unique_ptr<TEventSource> OpenUdevEvents();
+
+// Whether udevd runs (its control socket exists below the run root).
+bool UdevRuns(const TLinuxRoots& roots);
+
+class TDeviceMonitor {
+public:
+    using THandler = std::function<void(const TUevent&)>;
+
+    TDeviceMonitor(std::unique_ptr<TEventSource> source, THandler handler);
+    ~TDeviceMonitor();
+    TDeviceMonitor(const TDeviceMonitor&) = delete;
+    TDeviceMonitor& operator=(const TDeviceMonitor&) = delete;
+
+private:
+    void Run();
+
+    std::unique_ptr<TEventSource> source_;
+    THandler handler_;
+    int stop_ = -1; // eventfd
+    std::thread thread_;
+};
+
+} // namespace platform::linux_backend

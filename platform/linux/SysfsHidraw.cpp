@@ -1,0 +1,304 @@
+#include "platform/linux/SysfsHidraw.h"
+
+#include "platform/linux/ReportDescriptor.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace platform::linux_backend {
+
+namespace {
+
+struct TDirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+struct TFd {
+    int fd;
+    explicit TFd(int value) : fd(value) {}
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    ~TFd() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+};
+
+// Joins a symbolic link's target to the directory holding the link, without touching the
+// file system: sysfs links are relative and its directories are real ones.
+std::string JoinLink(std::string_view dir, std::string_view target) {
+    std::vector<std::string_view> parts;
+    const auto add = [&parts](std::string_view path) {
+        while (!path.empty()) {
+            const std::size_t slash = std::min(path.find('/'), path.size());
+            const std::string_view part = path.substr(0, slash);
+            path.remove_prefix(std::min(slash + 1, path.size()));
+            if (part.empty() || part == ".") {
+                continue;
+            }
+            if (part == "..") {
+                if (!parts.empty()) {
+                    parts.pop_back();
+                }
+            } else {
+                parts.push_back(part);
+            }
+        }
+    };
+    if (!target.starts_with('/')) {
+        add(dir);
+    }
+    add(target);
+    std::string joined;
+    for (const std::string_view part : parts) {
+        joined += '/';
+        joined += part;
+    }
+    return joined;
+}
+
+std::optional<std::string> ReadLink(const std::string& path) {
+    char target[PATH_MAX];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) {
+        return std::nullopt;
+    }
+    return std::string(target, static_cast<std::size_t>(n));
+}
+
+// Where a sysfs link leads, below the sysfs root: linkDir is the link's directory below the
+// root. A link leading out of the tree is no sysfs device.
+std::optional<std::string> FollowLink(const TLinuxRoots& roots, const std::string& linkDir,
+                                      const std::string& name) {
+    const std::optional<std::string> target = ReadLink(roots.Sysfs + linkDir + "/" + name);
+    if (!target || target->starts_with('/')) {
+        return std::nullopt;
+    }
+    std::string path = JoinLink(linkDir, *target);
+    if (!path.starts_with("/devices/")) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+std::optional<unsigned> NodeNumber(std::string_view name) {
+    constexpr std::string_view kPrefix = "hidraw";
+    if (!name.starts_with(kPrefix) || name.size() == kPrefix.size()) {
+        return std::nullopt;
+    }
+    unsigned number = 0;
+    const char* end = name.data() + name.size();
+    const auto [next, error] = std::from_chars(name.data() + kPrefix.size(), end, number);
+    if (error != std::errc{} || next != end) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+template <typename T> bool ParseHex(std::string_view text, T& value) {
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(text.data(), end, value, 16);
+    return error == std::errc{} && next == end && !text.empty();
+}
+
+template <typename T> bool ParseDecimal(std::string_view text, T& value) {
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(text.data(), end, value, 10);
+    return error == std::errc{} && next == end && !text.empty();
+}
+
+// "0003:00000416:00008249": bus, vendor, product.
+bool ParseHidId(std::string_view text, THidrawIdentity& identity) {
+    const std::size_t first = text.find(':');
+    const std::size_t second = text.find(':', first + 1);
+    if (first == std::string_view::npos || second == std::string_view::npos) {
+        return false;
+    }
+    std::uint32_t bus = 0;
+    std::uint32_t vendor = 0;
+    std::uint32_t product = 0;
+    if (!ParseHex(text.substr(0, first), bus) ||
+        !ParseHex(text.substr(first + 1, second - first - 1), vendor) ||
+        !ParseHex(text.substr(second + 1), product)) {
+        return false;
+    }
+    identity.Bus = static_cast<std::uint16_t>(bus);
+    identity.VendorID = static_cast<std::uint16_t>(vendor);
+    identity.ProductID = static_cast<std::uint16_t>(product);
+    return true;
+}
+
+std::optional<std::string> NonEmpty(std::string text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// The USB device above the HID device (its interface's parent), if there is one. Bounded:
+// a USB HID device sits two levels below it.
+std::optional<std::string> UsbParent(const std::string& hidDir, const std::string& sysfsRoot) {
+    std::string dir = hidDir;
+    for (int level = 0; level < 4; ++level) {
+        const std::size_t slash = dir.rfind('/');
+        if (slash == std::string::npos || slash <= sysfsRoot.size()) {
+            return std::nullopt;
+        }
+        dir.resize(slash);
+        if (access((dir + "/idVendor").c_str(), F_OK) == 0) {
+            return dir;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadWhole(const std::string& path, std::size_t limit) {
+    TFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.fd < 0) {
+        return std::nullopt;
+    }
+    std::array<char, kMaxReportDescriptorSize> buffer;
+    limit = std::min(limit, buffer.size());
+    std::size_t used = 0;
+    while (used < limit) {
+        const ssize_t n = read(file.fd, buffer.data() + used, limit - used);
+        if (n < 0) {
+            return std::nullopt;
+        }
+        const bool shortRead = static_cast<std::size_t>(n) < limit - used;
+        used += static_cast<std::size_t>(n);
+        // sysfs hands an attribute out in one read; a short read of a file is its end.
+        if (shortRead) {
+            break;
+        }
+    }
+    return std::string(buffer.data(), used);
+}
+
+} // namespace
+
+std::optional<std::string> ReadAttribute(const std::string& path, std::size_t limit) {
+    std::optional<std::string> text = ReadWhole(path, limit);
+    if (!text) {
+        return std::nullopt;
+    }
+    while (!text->empty() && (text->back() == '\n' || text->back() == '\0')) {
+        text->pop_back();
+    }
+    return text;
+}
+
+std::optional<THidrawNode> FindHidrawNode(const TLinuxRoots& roots, std::string_view name) {
+    const std::optional<unsigned> number = NodeNumber(name);
+    if (!number) {
+        return std::nullopt;
+    }
+    std::optional<std::string> devPath = FollowLink(roots, "/class/hidraw", std::string(name));
+    if (!devPath) {
+        return std::nullopt;
+    }
+    return THidrawNode{std::string(name), std::move(*devPath), *number};
+}
+
+std::vector<THidrawNode> ListHidrawNodes(const TLinuxRoots& roots) {
+    std::vector<THidrawNode> nodes;
+    const std::unique_ptr<DIR, TDirCloser> dir(opendir((roots.Sysfs + "/class/hidraw").c_str()));
+    if (!dir) {
+        return nodes;
+    }
+    while (const dirent* entry = readdir(dir.get())) {
+        if (std::optional<THidrawNode> node = FindHidrawNode(roots, entry->d_name)) {
+            nodes.push_back(std::move(*node));
+        }
+    }
+    std::ranges::sort(nodes, {}, &THidrawNode::Number);
+    return nodes;
+}
+
+std::optional<THidrawIdentity> ReadHidrawIdentity(const TLinuxRoots& roots, const THidrawNode& node,
+                                                  TIdentityDetail detail) {
+    const std::optional<std::string> hidPath = FollowLink(roots, node.DevPath, "device");
+    if (!hidPath) {
+        return std::nullopt;
+    }
+    const std::string hidDir = roots.Sysfs + *hidPath;
+    const std::optional<std::string> uevent = ReadAttribute(hidDir + "/uevent");
+    if (!uevent) {
+        return std::nullopt;
+    }
+    THidrawIdentity identity;
+    identity.HidDir = hidDir;
+    bool haveId = false;
+    std::string uniq;
+    std::string_view rest = *uevent;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view key = line.substr(0, equals);
+        const std::string value(line.substr(equals + 1));
+        if (key == "HID_ID") {
+            haveId = ParseHidId(value, identity);
+        } else if (key == "DRIVER") {
+            identity.Driver = value;
+        } else if (key == "HID_NAME") {
+            identity.HidName = value;
+        } else if (key == "HID_PHYS") {
+            identity.HidPhys = value;
+        } else if (key == "HID_UNIQ") {
+            uniq = value;
+        } else if (key == "MODALIAS") {
+            identity.Modalias = value;
+        }
+    }
+    if (!haveId) {
+        return std::nullopt;
+    }
+    if (const std::optional<std::string> usb = UsbParent(hidDir, roots.Sysfs)) {
+        identity.Usb = true;
+        const std::string& dir = *usb;
+        if (const auto bcd = ReadAttribute(dir + "/bcdDevice")) {
+            ParseHex(*bcd, identity.VersionNumber);
+        }
+        if (detail == TIdentityDetail::Ids) {
+            return identity;
+        }
+        if (const auto busnum = ReadAttribute(dir + "/busnum")) {
+            ParseDecimal(*busnum, identity.BusNumber);
+        }
+        if (const auto devnum = ReadAttribute(dir + "/devnum")) {
+            ParseDecimal(*devnum, identity.DevNumber);
+        }
+        identity.Manufacturer = ReadAttribute(dir + "/manufacturer");
+        identity.Product = ReadAttribute(dir + "/product");
+        identity.SerialNumber = ReadAttribute(dir + "/serial");
+    } else {
+        // Bluetooth and I2C devices: the kernel's name and unique ID are all there is.
+        identity.Product = NonEmpty(identity.HidName);
+        identity.SerialNumber = NonEmpty(uniq);
+    }
+    return identity;
+}
+
+std::vector<std::uint8_t> ReadReportDescriptor(const THidrawIdentity& identity) {
+    const std::optional<std::string> bytes =
+        ReadWhole(identity.HidDir + "/report_descriptor", kMaxReportDescriptorSize);
+    if (!bytes) {
+        return {};
+    }
+    return {bytes->begin(), bytes->end()};
+}
+
+} // namespace platform::linux_backend

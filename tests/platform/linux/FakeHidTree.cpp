@@ -1,0 +1,232 @@
+#include "FakeHidTree.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <stdexcept>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace platform::linux_backend::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string Hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+std::string LowerHex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*x", digits, value);
+    return text;
+}
+
+// sysfs lives in memory; so does the fake one where the machine offers a tmpfs.
+fs::path TreeParent() {
+    std::error_code error;
+    if (fs::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0) {
+        return "/dev/shm";
+    }
+    return fs::temp_directory_path();
+}
+
+} // namespace
+
+std::vector<std::uint8_t> AdapterDescriptor() {
+    return {
+        0x06, 0x00, 0xFF, // Usage Page (Vendor 0xFF00)
+        0x09, 0x01,       // Usage (1)
+        0xA1, 0x01,       // Collection (Application)
+        0x85, 0x05,       //   Report ID (5)
+        0x15, 0x00,       //   Logical Minimum (0)
+        0x26, 0xFF, 0x00, //   Logical Maximum (255)
+        0x75, 0x08,       //   Report Size (8)
+        0x95, 0x07,       //   Report Count (7)
+        0x09, 0x01,       //   Usage (1)
+        0x81, 0x02,       //   Input (Data, Var, Abs)
+        0x09, 0x01,       //   Usage (1)
+        0x91, 0x02,       //   Output (Data, Var, Abs)
+        0xC0,             // End Collection
+    };
+}
+
+TFakeHidTree::TFakeHidTree() {
+    std::string pattern = (TreeParent() / "vuz-hidraw-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    root_ = pattern;
+    fs::create_directories(root_ + "/sys/class/hidraw");
+    fs::create_directories(root_ + "/sys/devices/pci0000:00/0000:00:14.0");
+    fs::create_directories(root_ + "/dev");
+    fs::create_directories(root_ + "/run");
+}
+
+TFakeHidTree::~TFakeHidTree() {
+    for (auto& [number, node] : nodes_) {
+        if (node.master >= 0) {
+            close(node.master);
+        }
+        if (node.slave >= 0) {
+            close(node.slave);
+        }
+    }
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+TLinuxRoots TFakeHidTree::Roots() const {
+    return {root_ + "/sys", root_ + "/dev", root_ + "/run"};
+}
+
+std::string TFakeHidTree::NodePath(unsigned number) const {
+    return root_ + "/dev/hidraw" + std::to_string(number);
+}
+
+std::string TFakeHidTree::DevPath(unsigned number) const {
+    return nodes_.at(number).devPath;
+}
+
+int TFakeHidTree::Peer(unsigned number) const {
+    return nodes_.at(number).master;
+}
+
+unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> number) {
+    unsigned n = 0;
+    if (number) {
+        n = *number;
+    } else {
+        while (nodes_.contains(n)) {
+            ++n;
+        }
+    }
+    const unsigned seq = sequence_++;
+    TNode node;
+    const std::string sys = root_ + "/sys";
+    std::string parent;
+    if (device.Bus == 3) {
+        const std::string port = "1-" + std::to_string(seq);
+        node.usbDir = sys + "/devices/pci0000:00/0000:00:14.0/usb1/" + port;
+        fs::create_directories(node.usbDir);
+        WriteFile(node.usbDir + "/idVendor", LowerHex(device.VendorID, 4) + "\n");
+        WriteFile(node.usbDir + "/idProduct", LowerHex(device.ProductID, 4) + "\n");
+        WriteFile(node.usbDir + "/bcdDevice", LowerHex(device.Bcd, 4) + "\n");
+        WriteFile(node.usbDir + "/busnum", "1\n");
+        WriteFile(node.usbDir + "/devnum", std::to_string(seq + 1) + "\n");
+        if (device.Manufacturer) {
+            WriteFile(node.usbDir + "/manufacturer", *device.Manufacturer + "\n");
+        }
+        if (device.Product) {
+            WriteFile(node.usbDir + "/product", *device.Product + "\n");
+        }
+        if (device.Serial) {
+            WriteFile(node.usbDir + "/serial", *device.Serial + "\n");
+        }
+        parent = node.usbDir + "/" + port + ":1.0";
+    } else {
+        parent = sys + "/devices/virtual/misc/uhid";
+    }
+    node.hidDir = parent + "/" + Hex(device.Bus, 4) + ":" + Hex(device.VendorID, 4) + ":" +
+                  Hex(device.ProductID, 4) + "." + Hex(seq, 4);
+    fs::create_directories(node.hidDir);
+    const std::string uevent = "DRIVER=" + device.Driver + "\nHID_ID=" + Hex(device.Bus, 4) + ":" +
+                               Hex(device.VendorID, 8) + ":" + Hex(device.ProductID, 8) +
+                               "\nHID_NAME=" + device.HidName + "\nHID_PHYS=usb-0000:00:14.0-" +
+                               std::to_string(seq) + "/input0\nHID_UNIQ=" + device.Uniq +
+                               "\nMODALIAS=hid:b" + Hex(device.Bus, 4) + "g0001v" +
+                               Hex(device.VendorID, 8) + "p" + Hex(device.ProductID, 8) + "\n";
+    WriteFile(node.hidDir + "/uevent", uevent);
+    WriteFile(node.hidDir + "/report_descriptor",
+              std::string(device.Descriptor.begin(), device.Descriptor.end()));
+    const std::string name = "hidraw" + std::to_string(n);
+    const std::string classDir = node.hidDir + "/hidraw/" + name;
+    fs::create_directories(classDir);
+    WriteFile(classDir + "/uevent",
+              "MAJOR=241\nMINOR=" + std::to_string(n) + "\nDEVNAME=" + name + "\n");
+    fs::create_directory_symlink("../..", classDir + "/device");
+    fs::create_directory_symlink(fs::relative(classDir, sys + "/class/hidraw"),
+                                 sys + "/class/hidraw/" + name);
+    node.devPath = classDir.substr(sys.size());
+
+    if (device.Unopenable) {
+        fs::create_directories(NodePath(n));
+    } else {
+        node.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (node.master < 0 || grantpt(node.master) != 0 || unlockpt(node.master) != 0) {
+            throw std::runtime_error("no pseudo-terminal");
+        }
+        const std::string slave = ptsname(node.master);
+        node.slave = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios raw{};
+        tcgetattr(node.slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(node.slave, TCSANOW, &raw);
+        fs::create_symlink(slave, NodePath(n));
+    }
+    nodes_[n] = std::move(node);
+    return n;
+}
+
+void TFakeHidTree::Unplug(unsigned number) {
+    TNode& node = nodes_.at(number);
+    const std::string sys = root_ + "/sys";
+    fs::remove(sys + "/class/hidraw/hidraw" + std::to_string(number));
+    fs::remove_all(node.usbDir.empty() ? node.hidDir : node.usbDir);
+    fs::remove_all(NodePath(number));
+    // A hung-up terminal reads as the kernel's hidraw does once its device has gone (EIO).
+    if (node.master >= 0) {
+        close(node.master);
+    }
+    if (node.slave >= 0) {
+        close(node.slave);
+    }
+    nodes_.erase(number);
+}
+
+void TFakeHidTree::Feed(unsigned number, const std::vector<std::uint8_t>& bytes) {
+    const ssize_t n = write(Peer(number), bytes.data(), bytes.size());
+    if (n != static_cast<ssize_t>(bytes.size())) {
+        throw std::runtime_error("cannot feed the node");
+    }
+}
+
+std::vector<std::uint8_t> TFakeHidTree::Drain(unsigned number, std::size_t count) {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> chunk(256);
+    while (bytes.size() < count) {
+        pollfd fd{Peer(number), POLLIN, 0};
+        if (poll(&fd, 1, 1000) <= 0) {
+            break;
+        }
+        const ssize_t n = read(Peer(number), chunk.data(), chunk.size());
+        if (n <= 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
+    }
+    return bytes;
+}
+
+void TFakeHidTree::SetUsbAttribute(unsigned number, const std::string& name,
+                                   const std::optional<std::string>& value) {
+    const std::string path = nodes_.at(number).usbDir + "/" + name;
+    if (value) {
+        WriteFile(path, *value + "\n");
+    } else {
+        fs::remove(path);
+    }
+}
+
+} // namespace platform::linux_backend::testing
