@@ -1,8 +1,11 @@
 #include "app/MainForm.h"
 
 #include "platform/PlatformServices.h"
+#include "runtime/Component.h"
+#include "runtime/Event.h"
 #include "ui_MainForm.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
@@ -25,6 +28,7 @@ constexpr int NewerSystemGrowth = 8;
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), checkTargetTimer(this) {
     ui->setupUi(this);
+    CreateHidCtl();
 
     QFont formFont(QStringLiteral("MS Sans Serif"));
     formFont.setPixelSize(13);
@@ -39,14 +43,43 @@ TMainForm::TMainForm(QWidget* parent)
     checkTargetTimer.SetEnabled(false);
     checkTargetTimer.SetInterval(1000);
     checkTargetTimer.Tag = 0;
+    checkTargetTimer.OnTimer = [this](QObject* sender) { CheckTargetTimerTimer(sender); };
 
     connect(ui->ExitButton, &QPushButton::clicked, this, [this] { ExitButtonClick(ui->ExitButton); });
+    connect(ui->InProgButton, &QPushButton::clicked, this,
+            [this] { InProgButtonClick(ui->InProgButton); });
 
     FormCreate(this);
     CentreOnScreen();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    checkTargetTimer.SetEnabled(false);
+    targetDevice = nullptr;
+    // The controller stops the read threads of the devices the window holds, unplugs them
+    // and releases the platform libraries; the held objects are then inert.
+    hidCtl.reset();
+    devListDevices.clear();
+}
+
+void TMainForm::CreateHidCtl() {
+    // As the stored layout would: the controller exists, then its events are bound while it
+    // is loading, so that nothing reconciles yet. OnDeviceChange waits for activation.
+    hidCtl = std::make_unique<hid::THidDeviceController>();
+    runtime::TLoadingGuard loading(*hidCtl);
+    hidCtl->SetName("HidCtl");
+    hidCtl->SetOnArrival(runtime::MakeEvent<&TMainForm::HidCtlArrival>(this));
+    hidCtl->SetOnEnumerate(runtime::MakeEvent<&TMainForm::HidCtlEnumerate>(this));
+    hidCtl->SetOnDeviceDataError(runtime::MakeEvent<&TMainForm::HidCtlDeviceDataError>(this));
+    hidCtl->SetOnRemoval(runtime::MakeEvent<&TMainForm::HidCtlRemoval>(this));
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        FormActivate(this);
+    }
+}
 
 void TMainForm::CreateStatusPanels() {
     const std::array<QString, 3> designTexts{QStringLiteral("Time"), QStringLiteral("Status"),
@@ -95,6 +128,7 @@ QLabel* TMainForm::Gray_Image() const { return ui->Gray_Image; }
 QPushButton* TMainForm::ExitButton() const { return ui->ExitButton; }
 QPushButton* TMainForm::InProgButton() const { return ui->InProgButton; }
 TTimer& TMainForm::CheckTargetTimer() { return checkTargetTimer; }
+hid::THidDeviceController& TMainForm::HidCtl() const { return *hidCtl; }
 
 void TMainForm::FormCreate(QObject* /*Sender*/) {
     FamilyName = QStringLiteral("ZEM");

@@ -1,6 +1,7 @@
 // Program entry: the native platform services, the application object, the main window,
 // the message loop.
 #include "app/MainForm.h"
+#include "app/MainLoop.h"
 #include "platform/PlatformServices.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@ int main(int argc, char* argv[]) {
     platform::InstallServices(platform::CreateNativeServices());
 
     QApplication application(argc, argv);
+    const app::TMainLoopHooks mainLoop;
     TMainForm MainForm;
     MainForm.show();
     // Detection starts at the first activation; without a window manager nothing else

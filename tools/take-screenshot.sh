@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png of the real window under Xvfb (needs xvfb, xauth, imagemagick).
+# By default it runs the demo and waits until its adapter has been found.
+# Usage: tools/take-screenshot.sh [program] [window title] [output] [seconds to wait]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-program=${1:-build/default/app/vuz-utility}
+program=${1:-build/default/app/demo/vuz-demo}
 title=${2:-ZEM VUZ Utility V1.0}
 out=${3:-docs/screenshot.png}
+settle=${4:-6}
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    "$0" & pid=$!
+    "$0" > /dev/null & pid=$!
     for _ in $(seq 50); do
         xwininfo -name "$1" >/dev/null 2>&1 && break
         sleep 0.1
     done
-    sleep 0.5
+    sleep "$3"
     import -window "$1" "$2"
     kill "$pid"; wait "$pid" || true
-' "$program" "$title" "$out"
+' "$program" "$title" "$out" "$settle"
 echo "wrote $out"

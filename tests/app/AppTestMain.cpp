@@ -1,6 +1,8 @@
-// The app tests run inside one QApplication on the offscreen platform.
-#include <QApplication>
+// The app tests run inside one QApplication on the offscreen platform, with the runtime's
+// main-thread queue joined to Qt's event loop as in the program.
+#include "app/MainLoop.h"
 
+#include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char* argv[]) {
@@ -8,6 +10,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
+    const app::TMainLoopHooks mainLoop;
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
