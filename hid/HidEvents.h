@@ -13,8 +13,9 @@ namespace hid {
 class THidDevice;
 class THidDeviceController;
 
-// Wide text as the platform's HID strings deliver it (UTF-16 code units).
-using WideString = std::basic_string<WCHAR>;
+// Wide text as the platform's HID strings deliver it (UTF-16 code units). char16_t on every
+// platform, also where WCHAR is wchar_t, so that callers see one type.
+using WideString = std::u16string;
 
 using THidPlugEvent = runtime::TMethodEvent<void(THidDevice* HidDev)>;
 using THidEnumerateEvent = runtime::TMethodEvent<bool(THidDevice* HidDev, int Idx)>;
