@@ -20,7 +20,7 @@ TSimBus* TSimBus::Installed() {
 
 // --- Device population ---------------------------------------------------------------------
 
-TSimDeviceId TSimBus::Plug(TSimDeviceSpec config, TBroadcast broadcast) {
+TSimDeviceId TSimBus::Plug(TSimDeviceConfig config, TBroadcast broadcast) {
     const TSimDeviceId id = core_->Plug(std::move(config));
     if (broadcast == TBroadcast::Yes) {
         core_->BroadcastDeviceChange();

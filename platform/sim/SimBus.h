@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform/PlatformServices.h"
-#include "platform/sim/SimDeviceSpec.h"
+#include "platform/sim/SimDeviceConfig.h"
 
 #include <chrono>
 #include <cstddef>
@@ -43,7 +43,7 @@ public:
     // notification window through the main-thread queue, unless told not to. Unplug leaves
     // open handles valid, fails their I/O with ERROR_DEVICE_NOT_CONNECTED and completes
     // their pending reads with that error.
-    TSimDeviceId Plug(TSimDeviceSpec config = {}, TBroadcast broadcast = TBroadcast::Yes);
+    TSimDeviceId Plug(TSimDeviceConfig config = {}, TBroadcast broadcast = TBroadcast::Yes);
     bool Unplug(TSimDeviceId device, TBroadcast broadcast = TBroadcast::Yes);
     void BroadcastDeviceChange();
 

@@ -52,7 +52,7 @@ struct TInjectedFailure {
 
 struct TDevice {
     TSimDeviceId id = 0;
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     std::string path;
     DWORD devInst = 0;
     bool present = true;
@@ -130,7 +130,7 @@ public:
     BOOL FreeLibrary(HMODULE module);
 
     // --- Device population and files (SimFiles.cpp) ----------------------------------------
-    TSimDeviceId Plug(TSimDeviceSpec config);
+    TSimDeviceId Plug(TSimDeviceConfig config);
     bool Unplug(TSimDeviceId id);
     TDevice* DeviceLocked(TSimDeviceId id);
     const TDevice* DeviceLocked(TSimDeviceId id) const;

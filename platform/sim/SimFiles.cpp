@@ -18,7 +18,7 @@ std::string PathKey(std::string_view path) {
     return key;
 }
 
-std::string DefaultPath(const TSimDeviceSpec& config, DWORD devInst) {
+std::string DefaultPath(const TSimDeviceConfig& config, DWORD devInst) {
     char path[128];
     std::snprintf(path, sizeof path,
                   "\\\\?\\hid#vid_%04x&pid_%04x#sim%u#{4d1e55b2-f16f-11cf-88cb-001111000030}",
@@ -50,7 +50,7 @@ const TDevice* TSimCore::DeviceLocked(TSimDeviceId id) const {
     return found == devices.end() ? nullptr : found->second.get();
 }
 
-TSimDeviceId TSimCore::Plug(TSimDeviceSpec config) {
+TSimDeviceId TSimCore::Plug(TSimDeviceConfig config) {
     std::lock_guard lock(mutex);
     auto device = std::make_shared<TDevice>();
     device->id = nextDeviceId++;

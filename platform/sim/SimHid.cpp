@@ -27,7 +27,7 @@ std::vector<std::uint16_t> Units(const std::u16string& text) {
     return {text.begin(), text.end()};
 }
 
-HIDP_CAPS CapsOf(const TSimDeviceSpec& config) {
+HIDP_CAPS CapsOf(const TSimDeviceConfig& config) {
     HIDP_CAPS caps{};
     caps.Usage = config.Usage;
     caps.UsagePage = config.UsagePage;

@@ -14,7 +14,7 @@ const QString Enabled = QStringLiteral("KVM Programmer is enabled.");
 class CommandChannelTest : public SimFormTest {
 protected:
     // Starts with the adapter found; returns its id.
-    TSimDeviceId StartConnected(TSimDeviceSpec adapter = Adapter()) {
+    TSimDeviceId StartConnected(TSimDeviceConfig adapter = Adapter()) {
         const TSimDeviceId id = PlugQuietly(std::move(adapter));
         Start();
         TickOut();
@@ -42,7 +42,7 @@ std::vector<BYTE> EnableReport(std::size_t length) {
 class ReportLengthTest : public CommandChannelTest, public testing::WithParamInterface<USHORT> {};
 
 TEST_P(ReportLengthTest, ProgramWritesTheWholeOutputReport) {
-    TSimDeviceSpec adapter = Adapter();
+    TSimDeviceConfig adapter = Adapter();
     adapter.OutputReportByteLength = GetParam();
     const TSimDeviceId id = StartConnected(adapter);
     const TView connected = View();
@@ -69,7 +69,7 @@ class OversizedReportTest : public CommandChannelTest,
                             public testing::WithParamInterface<USHORT> {};
 
 TEST_P(OversizedReportTest, AReportLongerThanTheBufferIsRefusedAndLogged) {
-    TSimDeviceSpec adapter = Adapter();
+    TSimDeviceConfig adapter = Adapter();
     adapter.OutputReportByteLength = GetParam();
     const TSimDeviceId id = StartConnected(adapter);
 

@@ -20,7 +20,7 @@ class DescribeDeviceTest : public SimFormTest, public testing::WithParamInterfac
 
 TEST_P(DescribeDeviceTest, NamesTheDeviceInTheDeviceList) {
     const TDescribeCase& c = GetParam();
-    TSimDeviceSpec device;
+    TSimDeviceConfig device;
     device.VendorID = c.vendor;
     device.ProductID = c.product;
     device.Product = c.productName;

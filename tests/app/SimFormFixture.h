@@ -23,7 +23,7 @@ namespace apptest {
 
 using platform::sim::TBroadcast;
 using platform::sim::TSimDeviceId;
-using platform::sim::TSimDeviceSpec;
+using platform::sim::TSimDeviceConfig;
 using platform::sim::TSimString;
 
 inline const QColor Green(0, 128, 0);
@@ -65,15 +65,15 @@ inline TView NotFoundView() {
 }
 
 // The adapter's IDs and report lengths with the given serial number.
-inline TSimDeviceSpec Adapter(std::u16string serial = u"VUZ0001") {
-    TSimDeviceSpec device;
+inline TSimDeviceConfig Adapter(std::u16string serial = u"VUZ0001") {
+    TSimDeviceConfig device;
     device.Product = TSimString::Present(u"VUZ Programming Adapter");
     device.SerialNumber = TSimString::Present(std::move(serial));
     return device;
 }
 
-inline TSimDeviceSpec OtherDevice(USHORT vendor = 0x046D, USHORT product = 0xC31C) {
-    TSimDeviceSpec device;
+inline TSimDeviceConfig OtherDevice(USHORT vendor = 0x046D, USHORT product = 0xC31C) {
+    TSimDeviceConfig device;
     device.VendorID = vendor;
     device.ProductID = product;
     device.Product = TSimString::Present(u"USB Keyboard");
@@ -117,11 +117,11 @@ protected:
     void CreateForm() { form = std::make_unique<TMainForm>(); }
 
     // Plugs a device that is there before the window starts.
-    TSimDeviceId PlugQuietly(TSimDeviceSpec device) {
+    TSimDeviceId PlugQuietly(TSimDeviceConfig device) {
         return Bus().Plug(std::move(device), TBroadcast::No);
     }
     // Plugs or unplugs a device and lets the window handle the notification.
-    TSimDeviceId Plug(TSimDeviceSpec device) {
+    TSimDeviceId Plug(TSimDeviceConfig device) {
         const TSimDeviceId id = Bus().Plug(std::move(device));
         Serve();
         return id;

@@ -58,7 +58,7 @@ private:
 
     void PlugNew(TDeviceKind kind) {
         const QString serial = QStringLiteral("S%1").arg(++serials);
-        TSimDeviceSpec device =
+        TSimDeviceConfig device =
             kind == TDeviceKind::Other ? OtherDevice() : Adapter(serial.toStdU16String());
         if (kind == TDeviceKind::AdapterIdsOtherLength) {
             device.InputReportByteLength = 9;

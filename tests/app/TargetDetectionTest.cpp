@@ -145,7 +145,7 @@ class AdapterIdentityTest : public SimFormTest,
 
 TEST_P(AdapterIdentityTest, OnlyAllThreeMarksMakeTheAdapter) {
     const TIdentityCase& c = GetParam();
-    TSimDeviceSpec device = Adapter();
+    TSimDeviceConfig device = Adapter();
     device.VendorID = c.vendor;
     device.ProductID = c.product;
     device.InputReportByteLength = c.inputLength;
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<TIdentityCase>& info) { return info.param.name; });
 
 TEST_F(TargetDetectionTest, AdapterWhoseCapabilitiesCannotBeReadIsNotTheAdapter) {
-    TSimDeviceSpec device = Adapter();
+    TSimDeviceConfig device = Adapter();
     device.PreparsedDataError = ERROR_GEN_FAILURE;
     PlugQuietly(device);
     Start();
@@ -191,7 +191,7 @@ TEST_F(TargetDetectionTest, OfTwoAdaptersTheFirstSlotWins) {
 }
 
 TEST_F(TargetDetectionTest, AnAdapterWithoutSerialNumberLeavesTwoBlanks) {
-    TSimDeviceSpec device = Adapter();
+    TSimDeviceConfig device = Adapter();
     device.SerialNumber = TSimString::Absent();
     PlugQuietly(device);
     Start();
@@ -202,7 +202,7 @@ TEST_F(TargetDetectionTest, AnAdapterWithoutSerialNumberLeavesTwoBlanks) {
 }
 
 TEST_F(TargetDetectionTest, AQueryOnlyAdapterIsFoundButNotRead) {
-    TSimDeviceSpec device = Adapter();
+    TSimDeviceConfig device = Adapter();
     device.Access = platform::sim::TSimAccess::QueryOnly;
     PlugQuietly(device);
     Start();

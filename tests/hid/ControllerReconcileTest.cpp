@@ -8,7 +8,7 @@ namespace hid::test {
 namespace {
 
 using platform::sim::TSimAccess;
-using platform::sim::TSimDeviceSpec;
+using platform::sim::TSimDeviceConfig;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -178,7 +178,7 @@ TEST_F(ControllerReconcileTest, AHeldUnpluggedDeviceStaysListedAndIsReportedUnti
 
 TEST_F(ControllerReconcileTest, AHeldUnpluggedDevicePluggedInAgainGetsANewObject) {
     THidDeviceController& controller = Started();
-    TSimDeviceSpec spec;
+    TSimDeviceConfig spec;
     spec.DevInst = 0x4242;
     const auto first = PlugQuietly(spec);
     Notify();
@@ -235,17 +235,17 @@ TEST_F(ControllerReconcileTest, AnInterfaceWhoseDetailsCannotBeReadIsSkipped) {
 
 struct TBrokenDevice {
     const char* Name;
-    TSimDeviceSpec Spec;
+    TSimDeviceConfig Spec;
 };
 
-TSimDeviceSpec Unopenable() {
-    TSimDeviceSpec spec;
+TSimDeviceConfig Unopenable() {
+    TSimDeviceConfig spec;
     spec.Access = TSimAccess::Unopenable;
     return spec;
 }
 
-TSimDeviceSpec Unidentifiable() {
-    TSimDeviceSpec spec;
+TSimDeviceConfig Unidentifiable() {
+    TSimDeviceConfig spec;
     spec.IdentificationError = ERROR_GEN_FAILURE;
     return spec;
 }

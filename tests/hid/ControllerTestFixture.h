@@ -141,7 +141,7 @@ protected:
         return std::unique_ptr<THidDevice>(device);
     }
 
-    platform::sim::TSimDeviceId PlugQuietly(platform::sim::TSimDeviceSpec spec = {}) {
+    platform::sim::TSimDeviceId PlugQuietly(platform::sim::TSimDeviceConfig spec = {}) {
         return Bus().Plug(std::move(spec), platform::sim::TBroadcast::No);
     }
 

@@ -40,7 +40,7 @@ struct THidDeviceTestAccess {
 namespace hid::test {
 
 // What a virtual device on the bus is.
-using TDeviceConfig = platform::sim::TSimDeviceSpec;
+using TDeviceConfig = platform::sim::TSimDeviceConfig;
 
 class HidTestFixture : public ::testing::Test {
 protected:

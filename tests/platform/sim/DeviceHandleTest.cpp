@@ -34,7 +34,7 @@ class OpenTest : public DeviceHandleTest, public ::testing::WithParamInterface<T
 
 TEST_P(OpenTest, DeviceAccessDecidesWhichOpensSucceed) {
     const TOpenCase& c = GetParam();
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.Access = c.access;
     config.OpenError = c.openError;
     const TSimDeviceId device = Bus().Plug(config);
@@ -144,7 +144,7 @@ TEST_F(DeviceHandleTest, UnplugLeavesHandlesValidButTheirIoFails) {
 // --- Identification ------------------------------------------------------------------------
 
 TEST_F(DeviceHandleTest, AttributesComeFromTheDeviceAlsoOnAQueryHandle) {
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.VendorID = 0x1234;
     config.ProductID = 0x5678;
     config.VersionNumber = 0x0210;
@@ -160,7 +160,7 @@ TEST_F(DeviceHandleTest, AttributesComeFromTheDeviceAlsoOnAQueryHandle) {
 }
 
 TEST_F(DeviceHandleTest, IdentificationAndPreparsedDataCanFail) {
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.IdentificationError = ERROR_GEN_FAILURE;
     config.PreparsedDataError = ERROR_NOT_ENOUGH_MEMORY;
     const HANDLE handle = OpenDevice(Bus(), Bus().DevicePath(Bus().Plug(config)));
@@ -175,7 +175,7 @@ TEST_F(DeviceHandleTest, IdentificationAndPreparsedDataCanFail) {
 }
 
 TEST_F(DeviceHandleTest, PreparsedDataGivesTheCapsAndOutlivesItsHandle) {
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.InputReportByteLength = 9;
     config.OutputReportByteLength = 65;
     config.FeatureReportByteLength = 3;
@@ -226,7 +226,7 @@ class StringTest : public DeviceHandleTest, public ::testing::WithParamInterface
 
 TEST_P(StringTest, StringCallGivesTheDevicesDescriptor) {
     const TStringCase& c = GetParam();
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.Access = TSimAccess::QueryOnly;
     (c.call == TStringCall::Manufacturer ? config.Manufacturer
      : c.call == TStringCall::Product    ? config.Product
@@ -265,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceHandleTest, StringIsCutToTheBufferAndTerminatedWhenThereIsRoom) {
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.Product = TSimString::Present(u"ABCDEF");
     const HANDLE handle = OpenDevice(Bus(), Bus().DevicePath(Bus().Plug(config)), 0);
     char16_t buffer[8];
@@ -278,7 +278,7 @@ TEST_F(DeviceHandleTest, StringIsCutToTheBufferAndTerminatedWhenThereIsRoom) {
 }
 
 TEST_F(DeviceHandleTest, IndexZeroIsTheLanguageList) {
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.Languages = std::vector<std::uint16_t>{0x0409, 0x0407};
     const HANDLE handle = OpenDevice(Bus(), Bus().DevicePath(Bus().Plug(config)), 0);
     std::vector<std::uint16_t> buffer(254, 0xFFFF);
@@ -295,7 +295,7 @@ TEST_F(DeviceHandleTest, IndexZeroIsTheLanguageList) {
 }
 
 TEST_F(DeviceHandleTest, DeviceWithoutLanguageListFailsIndexZero) {
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.Languages.reset();
     const HANDLE handle = OpenDevice(Bus(), Bus().DevicePath(Bus().Plug(config)), 0);
     std::vector<std::uint16_t> buffer(254, 0xFFFF);

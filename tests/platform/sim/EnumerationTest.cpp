@@ -70,7 +70,7 @@ protected:
 TEST_F(EnumerationTest, FindsEveryPresentDeviceWithItsPathAndInstance) {
     const TSimDeviceId first = Bus().Plug();
     const TSimDeviceId gone = Bus().Plug();
-    TSimDeviceSpec other;
+    TSimDeviceConfig other;
     other.VendorID = 0x046D;
     other.ProductID = 0xC077;
     const TSimDeviceId second = Bus().Plug(other);
@@ -100,7 +100,7 @@ TEST_F(EnumerationTest, EveryPlugGetsANewInstanceAndTheDefaultPathNamesTheIds) {
 }
 
 TEST_F(EnumerationTest, DetailSizeQueryReportsPathLengthAndPathStartsFourBytesIn) {
-    TSimDeviceSpec config;
+    TSimDeviceConfig config;
     config.Path = "\\\\?\\hid#vid_0416&pid_8249#x#{4d1e55b2-f16f-11cf-88cb-001111000030}";
     Bus().Plug(config);
     const HDEVINFO set = OpenSet();

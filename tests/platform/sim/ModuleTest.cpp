@@ -140,7 +140,7 @@ TEST_F(ModuleTest, Kernel32StaysMappedSoCancelIoIsNeverAStaleCall) {
     EXPECT_EQ(Bus().ReferenceCount(kKernel32Module), 0);
 
     const HANDLE device =
-        OpenDevice(Bus(), Bus().DevicePath(Bus().Plug(TSimDeviceSpec{}, TBroadcast::No)));
+        OpenDevice(Bus(), Bus().DevicePath(Bus().Plug(TSimDeviceConfig{}, TBroadcast::No)));
     EXPECT_TRUE(cancel(device));
     Bus().CloseHandle(device);
 }

@@ -60,7 +60,7 @@ TEST_F(NotificationTest, EveryWindowHearsTheBroadcast) {
 }
 
 TEST_F(NotificationTest, PopulationCanChangeWithoutABroadcast) {
-    const TSimDeviceId device = Bus().Plug(TSimDeviceSpec{}, TBroadcast::No);
+    const TSimDeviceId device = Bus().Plug(TSimDeviceConfig{}, TBroadcast::No);
     Bus().Unplug(device, TBroadcast::No);
     EXPECT_EQ(runtime::ServeMainThreadQueue(), 0u);
     EXPECT_THAT(received, ::testing::IsEmpty());

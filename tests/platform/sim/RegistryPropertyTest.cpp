@@ -30,7 +30,7 @@ class RegistryPropertyTest : public SimBusTest,
                              public ::testing::WithParamInterface<TPropertyCase> {
 protected:
     void SetUp() override {
-        TSimDeviceSpec config;
+        TSimDeviceConfig config;
         config.Properties[kFriendlyName] = TSimProperty::Text("Sim Friendly");
         config.Properties[kHardwareId] = TSimProperty::List({"HID\\A", "HID\\B"});
         config.Properties[kCapabilities] = TSimProperty::Number(0x84);

@@ -1,4 +1,4 @@
-#include "platform/sim/SimDeviceSpec.h"
+#include "platform/sim/SimDeviceConfig.h"
 
 #include <utility>
 

@@ -86,7 +86,7 @@ enum class TSimAccess {
     Unopenable // every open fails with OpenError
 };
 
-struct TSimDeviceSpec {
+struct TSimDeviceConfig {
     // Empty: "\\?\hid#vid_XXXX&pid_XXXX#sim<instance>#{4d1e55b2-f16f-11cf-88cb-001111000030}".
     std::string Path;
     // 0: a fresh device instance number at each plug.
@@ -121,6 +121,6 @@ struct TSimDeviceSpec {
 };
 
 // The same description under its shorter name.
-using TSimDevice = TSimDeviceSpec;
+using TSimDevice = TSimDeviceConfig;
 
 } // namespace platform::sim
