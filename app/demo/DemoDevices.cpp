@@ -3,11 +3,11 @@
 namespace demo {
 
 using platform::sim::TSimAccess;
-using platform::sim::TSimDeviceSpec;
+using platform::sim::TSimDeviceConfig;
 using platform::sim::TSimString;
 
 void PlugStandingDevices(platform::sim::TSimBus& bus) {
-    TSimDeviceSpec keyboard;
+    TSimDeviceConfig keyboard;
     keyboard.VendorID = 0x046D;
     keyboard.ProductID = 0xC31C;
     keyboard.UsagePage = 0x0001;
@@ -20,7 +20,7 @@ void PlugStandingDevices(platform::sim::TSimBus& bus) {
     keyboard.Access = TSimAccess::QueryOnly;
     bus.Plug(keyboard, platform::sim::TBroadcast::No);
 
-    TSimDeviceSpec mouse;
+    TSimDeviceConfig mouse;
     mouse.VendorID = 0x093A;
     mouse.ProductID = 0x2510;
     mouse.UsagePage = 0x0001;
@@ -50,7 +50,7 @@ void TDemoAdapter::Plug() {
     if (IsPresent()) {
         return;
     }
-    TSimDeviceSpec device; // the adapter's IDs and 8-byte reports
+    TSimDeviceConfig device; // the adapter's IDs and 8-byte reports
     device.Manufacturer = TSimString::Present(u"ZEM");
     device.Product = TSimString::Present(u"VUZ Programming Adapter");
     device.SerialNumber = TSimString::Present(u"DEMO0001");

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/PlatformTypes.h"
-#include "platform/sim/SimDeviceSpec.h"
+#include "platform/sim/SimDeviceConfig.h"
 
 #include <QElapsedTimer>
 #include <QString>

@@ -33,7 +33,7 @@ double Percentile(const std::vector<double>& sorted, double p) {
 int MeasureClicks(int presses) {
     platform::sim::TScopedSimBus sim;
     const platform::sim::TSimDeviceId adapter =
-        sim->Plug(platform::sim::TSimDeviceSpec{}, platform::sim::TBroadcast::No);
+        sim->Plug(platform::sim::TSimDeviceConfig{}, platform::sim::TBroadcast::No);
     TMainForm form;
     form.FormActivate(&form);
     runtime::PumpPending();
