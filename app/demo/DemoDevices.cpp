@@ -34,16 +34,21 @@ void PlugStandingDevices(platform::sim::TSimBus& bus) {
     bus.Plug(mouse, platform::sim::TBroadcast::No);
 }
 
-TDemoAdapter::TDemoAdapter(platform::sim::TSimBus& bus) : bus(bus) {
-    arrival.setSingleShot(true);
-    arrival.setInterval(AdapterArrivalMs);
-    QObject::connect(&arrival, &QTimer::timeout, [this] { Plug(); });
-    reports.setInterval(AdapterReportPeriodMs);
-    QObject::connect(&reports, &QTimer::timeout, [this] { SendReport(); });
+TDemoAdapter::TDemoAdapter(platform::sim::TSimBus& bus, const app::TTimerFactory& makeTimer)
+    : bus(bus), arrival(makeTimer()), reports(makeTimer()) {
+    arrival->SetInterval(AdapterArrivalMs);
+    arrival->OnTimer = [this](app::TTimer& timer) {
+        timer.SetEnabled(false);
+        Plug();
+    };
+    reports->SetInterval(AdapterReportPeriodMs);
+    reports->OnTimer = [this](app::TTimer& /*timer*/) {
+        SendReport();
+    };
 }
 
 void TDemoAdapter::ArriveSoon() {
-    arrival.start();
+    arrival->SetEnabled(true);
 }
 
 void TDemoAdapter::Plug() {
@@ -55,7 +60,7 @@ void TDemoAdapter::Plug() {
     device.Product = TSimString::Present(u"VUZ Programming Adapter");
     device.SerialNumber = TSimString::Present(u"DEMO0001");
     id = bus.Plug(device);
-    reports.start();
+    reports->SetEnabled(true);
     if (OnPlugChange) {
         OnPlugChange(true);
     }
@@ -65,7 +70,7 @@ void TDemoAdapter::Unplug() {
     if (!IsPresent()) {
         return;
     }
-    reports.stop();
+    reports->SetEnabled(false);
     bus.Unplug(*id);
     if (OnPlugChange) {
         OnPlugChange(false);

@@ -3,11 +3,11 @@
 // then while it is plugged in.
 #pragma once
 
+#include "app/core/FormTimer.h"
 #include "platform/sim/SimBus.h"
 
-#include <QObject>
-#include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,7 +21,8 @@ void PlugStandingDevices(platform::sim::TSimBus& bus);
 
 class TDemoAdapter {
 public:
-    explicit TDemoAdapter(platform::sim::TSimBus& bus);
+    // The timers come from the front end's loop (makeTimer).
+    TDemoAdapter(platform::sim::TSimBus& bus, const app::TTimerFactory& makeTimer);
 
     // Plugs the adapter in AdapterArrivalMs after this call.
     void ArriveSoon();
@@ -41,8 +42,8 @@ private:
 
     platform::sim::TSimBus& bus;
     std::optional<platform::sim::TSimDeviceId> id;
-    QTimer arrival;
-    QTimer reports;
+    std::unique_ptr<app::TTimer> arrival;
+    std::unique_ptr<app::TTimer> reports;
     BYTE sequence = 0;
 };
 

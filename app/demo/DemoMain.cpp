@@ -2,6 +2,7 @@
 // click; on Qt's offscreen platform it plays a fixed scenario and exits.
 #include "app/MainForm.h"
 #include "app/MainLoop.h"
+#include "app/QtFormTimer.h"
 #include "app/demo/DemoDevices.h"
 #include "app/demo/DemoOutput.h"
 #include "app/demo/DemoScenario.h"
@@ -20,7 +21,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
     demo::TDemoOutput output;
-    demo::TDemoAdapter adapter(bus);
+    demo::TDemoAdapter adapter(bus, [] { return std::make_unique<TQtFormTimer>(); });
     adapter.OnPlugChange = [&output](bool plugged) {
         output.Print(QStringLiteral("bus"), plugged ? QStringLiteral("adapter DEMO0001 plugged in")
                                                     : QStringLiteral("adapter DEMO0001 unplugged"));
