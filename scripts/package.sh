@@ -21,10 +21,10 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 jobs=$(nproc)
 
-# The reproducible-build and hardening flags Debian's own packages are built with.
 build_deb() {
     local build=build/package
     (
+        # The reproducible-build and hardening flags Debian's own packages are built with.
         eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
         export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
         cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -53,6 +53,7 @@ build_windows() {
     local work=build/package-windows
     local stage=$work/stage top=$work/$name
     rm -rf "$work"
+    mkdir -p "$stage"
     cmake --install build-windows --prefix "$stage" --strip >/dev/null
     mkdir -p "$top/licenses"
     # The programs beside the README, whatever else is installed in its own folder.
@@ -74,6 +75,8 @@ build_windows() {
     programs=$(cd "$top" && find . -iname '*.exe' | sed 's|^\./||' | sort)
     if [[ -z "$programs" ]]; then
         echo "note: the Windows build installs no programs yet; the zip has the README and licences only" >&2
+    else
+        echo "programs in the zip:" $programs
     fi
     # Same contents, same archive: fixed time stamps, no extra attributes.
     local stamp

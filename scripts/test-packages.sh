@@ -33,8 +33,11 @@ cleanup() {
 trap cleanup EXIT
 
 echo "== lintian $deb"
-# Exit status 2 on errors; warnings are listed (and known, see the report of the package).
-lintian --fail-on error --info "$deb" || fail "lintian reports errors"
+# Fails on errors; warnings and notes are listed.
+status=0
+lintian --fail-on error --display-info "$deb" >"$work/lintian" 2>&1 || status=$?
+grep -v -F 'running with root privileges' "$work/lintian" || true
+[[ $status -eq 0 ]] || fail "lintian reports errors (exit status $status)"
 
 echo "== apt-get install ./$deb"
 installed_by_us=1
