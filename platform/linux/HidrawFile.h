@@ -7,6 +7,7 @@
 #include "platform/linux/OverlappedReader.h"
 #include "platform/linux/ReportDescriptor.h"
 #include "platform/linux/SysfsHidraw.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <atomic>
 #include <memory>
@@ -16,8 +17,9 @@
 namespace platform::linux_backend {
 
 struct THidrawFile {
-    THidrawFile(int descriptor, THidrawNode hidrawNode, DWORD desiredAccess, bool isOverlapped,
-                TAlertableWaits& waits);
+    // reader: the running reader of a handle opened for overlapped reading, else null.
+    THidrawFile(TUniqueFd descriptor, THidrawNode hidrawNode, DWORD desiredAccess,
+                bool isOverlapped, std::unique_ptr<TOverlappedReader> overlappedReader);
     ~THidrawFile();
     THidrawFile(const THidrawFile&) = delete;
     THidrawFile& operator=(const THidrawFile&) = delete;
@@ -25,7 +27,7 @@ struct THidrawFile {
     bool CanRead() const { return (access & GENERIC_READ) != 0; }
     bool CanWrite() const { return (access & GENERIC_WRITE) != 0; }
 
-    const int fd;
+    const TUniqueFd fd;
     const THidrawNode node; // as it was when opened: its sysfs path tells whether it is still it
     const DWORD access;     // GENERIC_READ / GENERIC_WRITE; 0: query only (O_PATH)
     const bool overlapped;

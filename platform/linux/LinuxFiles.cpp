@@ -76,12 +76,22 @@ HANDLE TLinuxServices::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, 
     }
     const DWORD access = desiredAccess & kDataAccess;
     const bool overlapped = (flagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
-    const int fd = open(fileName, OpenFlags(access, overlapped));
-    if (fd < 0) {
+    TUniqueFd fd(open(fileName, OpenFlags(access, overlapped)));
+    if (!fd) {
         SetLastError(ErrorFromErrno(errno));
         return INVALID_HANDLE_VALUE;
     }
-    auto file = std::make_shared<THidrawFile>(fd, std::move(*node), access, overlapped, waits_);
+    std::unique_ptr<TOverlappedReader> reader;
+    if (overlapped && (access & GENERIC_READ) != 0) {
+        DWORD error = ERROR_SUCCESS;
+        reader = TOverlappedReader::Create(fd.Get(), waits_, options_.StartReaderThread, error);
+        if (!reader) {
+            SetLastError(error); // the descriptor closes with its owner
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    auto file = std::make_shared<THidrawFile>(std::move(fd), std::move(*node), access, overlapped,
+                                              std::move(reader));
     std::lock_guard lock(mutex_);
     const HANDLE handle = reinterpret_cast<HANDLE>(nextFile_);
     nextFile_ += 4;
@@ -139,7 +149,7 @@ BOOL TLinuxServices::WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite
     }
     // Writes are synchronous, also on an overlapped handle: hidraw hands the report to the
     // device at once.
-    const ssize_t n = write(file->fd, buffer, bytesToWrite);
+    const ssize_t n = write(file->fd.Get(), buffer, bytesToWrite);
     if (n < 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
@@ -175,12 +185,13 @@ BOOL TLinuxServices::ReadFileEx(HANDLE handle, LPVOID buffer, DWORD bytesToRead,
         return FALSE;
     }
     // ... and hands out whole input reports only.
-    if (const auto lengths = file->Lengths(Roots());
-        lengths && (lengths->Input == 0 || bytesToRead < lengths->Input)) {
+    const auto lengths = file->Lengths(Roots());
+    if (lengths && (lengths->Input == 0 || bytesToRead < lengths->Input)) {
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
-    const DWORD error = file->reader->Start(buffer, bytesToRead, overlapped, routine);
+    const bool withoutId = lengths && !lengths->ReportIds;
+    const DWORD error = file->reader->Start(buffer, bytesToRead, overlapped, routine, withoutId);
     SetLastError(error);
     return error == ERROR_SUCCESS ? TRUE : FALSE;
 }

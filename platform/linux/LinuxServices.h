@@ -8,6 +8,7 @@
 #include "platform/PlatformServices.h"
 #include "platform/SetupHidTypes.h"
 #include "platform/linux/DeviceInstances.h"
+#include "platform/linux/OverlappedReader.h"
 #include "platform/linux/RegistryProperties.h"
 #include "platform/linux/SysfsHidraw.h"
 
@@ -25,11 +26,16 @@ bool ParseKernelRelease(std::string_view release, DWORD& major, DWORD& minor, DW
 
 struct THidrawFile;
 class TDeviceMonitor;
+class TEventSource;
+
+using TEventSourceOpener = std::unique_ptr<TEventSource> (*)();
 
 // Where device events come from.
 enum class TEventFeed {
-    Automatic, // udevd's when it runs (and libudev is built in), else the kernel's
+    Automatic, // udevd's when it runs (and libudev is built in), else the kernel's, else
+               // the device directory watched for hidraw nodes
     Kernel,
+    DeviceDirectory,
     Udev,
     Socket, // TLinuxOptions::EventSocket (tests)
     None
@@ -38,7 +44,9 @@ enum class TEventFeed {
 struct TLinuxOptions {
     TLinuxRoots Roots;
     TEventFeed Events = TEventFeed::Automatic;
-    int EventSocket = -1; // owned by the services from construction on
+    int EventSocket = -1;                          // owned by the services from construction on
+    TThreadStarter StartReaderThread;              // none: std::thread
+    TEventSourceOpener OpenKernelEvents = nullptr; // none: the kernel's event socket
 };
 
 class TLinuxServices : public TPlatformServices {

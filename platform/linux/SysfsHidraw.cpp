@@ -16,6 +16,8 @@ namespace platform::linux_backend {
 
 namespace {
 
+constexpr std::uint16_t kBusUsb = 3;
+
 struct TDirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -266,7 +268,13 @@ std::optional<THidrawIdentity> ReadHidrawIdentity(const TLinuxRoots& roots, cons
     if (!haveId) {
         return std::nullopt;
     }
-    if (const std::optional<std::string> usb = UsbParent(hidDir, roots.Sysfs)) {
+    // Only a USB HID device takes its identity from the USB device above it: a device on
+    // another bus may sit behind a USB bridge whose identity is not its own.
+    std::optional<std::string> usb;
+    if (identity.Bus == kBusUsb) {
+        usb = UsbParent(hidDir, roots.Sysfs);
+    }
+    if (usb) {
         identity.Usb = true;
         const std::string& dir = *usb;
         if (const auto bcd = ReadAttribute(dir + "/bcdDevice")) {
