@@ -12,18 +12,9 @@ THidrawFile::~THidrawFile() {
     reader.reset();
 }
 
-std::optional<TReportLengths> THidrawFile::Lengths(const TLinuxRoots& roots) {
-    std::call_once(lengthsOnce_, [&] {
-        const std::optional<THidrawIdentity> identity =
-            ReadHidrawIdentity(roots, node, TIdentityDetail::Ids);
-        if (!identity) {
-            return;
-        }
-        const std::vector<std::uint8_t> descriptor = ReadReportDescriptor(*identity);
-        if (!descriptor.empty()) {
-            lengths_ = ParseReportDescriptor(descriptor);
-        }
-    });
+std::optional<TReportLengths>
+THidrawFile::Lengths(const std::function<std::optional<TReportLengths>()>& read) {
+    std::call_once(lengthsOnce_, [&] { lengths_ = read(); });
     return lengths_;
 }
 

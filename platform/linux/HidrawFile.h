@@ -10,6 +10,7 @@
 #include "platform/linux/UniqueFd.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,9 +36,10 @@ struct THidrawFile {
     std::atomic<ULONG> numInputBuffers{64};
     std::unique_ptr<TOverlappedReader> reader; // overlapped read handles only
 
-    // The device's report lengths, read once per handle; none when the descriptor cannot be
-    // read (then sizes are not checked).
-    std::optional<TReportLengths> Lengths(const TLinuxRoots& roots);
+    // The device's report lengths, found by read once per handle; none when the descriptor
+    // cannot be read (then sizes are not checked).
+    std::optional<TReportLengths>
+    Lengths(const std::function<std::optional<TReportLengths>()>& read);
 
 private:
     std::once_flag lengthsOnce_;

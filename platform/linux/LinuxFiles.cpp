@@ -77,6 +77,7 @@ HANDLE TLinuxServices::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, 
     const DWORD access = desiredAccess & kDataAccess;
     const bool overlapped = (flagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
     TUniqueFd fd(open(fileName, OpenFlags(access, overlapped)));
+    ++(access != 0 ? dataOpens_ : queryOpens_);
     if (!fd) {
         SetLastError(ErrorFromErrno(errno));
         return INVALID_HANDLE_VALUE;
@@ -143,7 +144,7 @@ BOOL TLinuxServices::WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite
         return FALSE;
     }
     // The class driver takes exactly one output report, report ID byte included.
-    if (const auto lengths = file->Lengths(Roots()); lengths && bytesToWrite != lengths->Output) {
+    if (const auto lengths = LengthsOf(*file); lengths && bytesToWrite != lengths->Output) {
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
@@ -185,7 +186,7 @@ BOOL TLinuxServices::ReadFileEx(HANDLE handle, LPVOID buffer, DWORD bytesToRead,
         return FALSE;
     }
     // ... and hands out whole input reports only.
-    const auto lengths = file->Lengths(Roots());
+    const auto lengths = LengthsOf(*file);
     if (lengths && (lengths->Input == 0 || bytesToRead < lengths->Input)) {
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;

@@ -12,6 +12,7 @@
 #include "platform/linux/RegistryProperties.h"
 #include "platform/linux/SysfsHidraw.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,14 @@ struct TLinuxOptions {
     int EventSocket = -1;                          // owned by the services from construction on
     TThreadStarter StartReaderThread;              // none: std::thread
     TEventSourceOpener OpenKernelEvents = nullptr; // none: the kernel's event socket
+};
+
+// What the backend did, for tests and the benchmark.
+struct TLinuxCounts {
+    std::size_t DataOpens = 0;       // the node opened for reading or writing
+    std::size_t QueryOpens = 0;      // the node opened for queries only (O_PATH)
+    std::size_t IdentityReads = 0;   // a device's identity read from sysfs
+    std::size_t DescriptorReads = 0; // a device's report descriptor read from sysfs
 };
 
 class TLinuxServices : public TPlatformServices {
@@ -120,6 +129,7 @@ public:
     std::size_t DeviceSetCount() const;
     std::size_t PreparsedDataCount() const;
     std::size_t WindowCount() const { return windows_.Count(); }
+    TLinuxCounts Counts() const;
 
 private:
     struct TSetMember {
@@ -136,6 +146,11 @@ private:
     // The identity of the node a handle is open on; none (and ERROR_DEVICE_NOT_CONNECTED)
     // when the node has gone or is another device now.
     std::optional<THidrawIdentity> IdentityOf(const THidrawFile& file, TIdentityDetail detail);
+    // A node's identity and description: kept for a present device instance, read once.
+    std::optional<THidrawIdentity> IdentityFor(const THidrawNode& node, TIdentityDetail detail);
+    TDescription DescriptionFor(const THidrawNode& node, const THidrawIdentity& identity);
+    // The report lengths a handle checks sizes against; none when they cannot be read.
+    std::optional<TReportLengths> LengthsOf(THidrawFile& file);
     void StartMonitor();
     void OnDeviceEvent(const struct TUevent& event);
 
@@ -149,11 +164,13 @@ private:
     std::uintptr_t nextFile_ = 0x1000;
     std::map<HDEVINFO, std::vector<TSetMember>> sets_;
     std::uintptr_t nextSet_ = 0x00D10000;
-    // Identities read for the registry properties of the sets alive now, by sysfs path:
-    // the enumeration that builds a set opens and identifies each member right after.
-    std::map<std::string, THidrawIdentity> setIdentities_;
     std::map<PHIDP_PREPARSED_DATA, std::unique_ptr<HIDP_CAPS>> preparsed_;
     std::map<int, TModuleState> modules_;
+
+    std::atomic<std::size_t> dataOpens_{0};
+    std::atomic<std::size_t> queryOpens_{0};
+    std::atomic<std::size_t> identityReads_{0};
+    std::atomic<std::size_t> descriptorReads_{0};
 
     std::mutex monitorMutex_;
     std::unique_ptr<TDeviceMonitor> monitor_;
