@@ -12,8 +12,8 @@ namespace {
 
 constexpr DWORD kDataAccess = GENERIC_READ | GENERIC_WRITE;
 
-// The hidraw node a path names: <dev root>/hidrawN.
-std::optional<THidrawNode> NodeOfPath(const TLinuxRoots& roots, std::string_view path) {
+// The name of the node a path names (<dev root>/hidrawN), if it names one there.
+std::optional<std::string_view> NodeNameOfPath(const TLinuxRoots& roots, std::string_view path) {
     const std::string_view dev = roots.Dev;
     if (!path.starts_with(dev) || path.size() <= dev.size() + 1 || path[dev.size()] != '/') {
         return std::nullopt;
@@ -22,7 +22,7 @@ std::optional<THidrawNode> NodeOfPath(const TLinuxRoots& roots, std::string_view
     if (name.find('/') != std::string_view::npos) {
         return std::nullopt;
     }
-    return FindHidrawNode(roots, name);
+    return name;
 }
 
 int OpenFlags(DWORD access, bool overlapped) {
@@ -50,6 +50,21 @@ int OpenFlags(DWORD access, bool overlapped) {
 
 } // namespace
 
+std::optional<THidrawNode> TLinuxServices::FindNode(std::string_view name) {
+    std::shared_ptr<const TUniqueFd> classDir;
+    {
+        std::lock_guard lock(mutex_);
+        if (!classDir_ || !*classDir_) {
+            classDir_ = std::make_shared<const TUniqueFd>(OpenHidrawClass(Roots()));
+        }
+        classDir = classDir_;
+    }
+    if (!*classDir) {
+        return std::nullopt;
+    }
+    return FindHidrawNodeAt(classDir->Get(), name);
+}
+
 std::shared_ptr<THidrawFile> TLinuxServices::File(HANDLE handle) {
     std::lock_guard lock(mutex_);
     const auto found = files_.find(handle);
@@ -69,7 +84,8 @@ HANDLE TLinuxServices::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    std::optional<THidrawNode> node = NodeOfPath(Roots(), fileName);
+    const std::optional<std::string_view> name = NodeNameOfPath(Roots(), fileName);
+    std::optional<THidrawNode> node = name ? FindNode(*name) : std::nullopt;
     if (!node) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;

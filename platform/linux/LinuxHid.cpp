@@ -83,7 +83,7 @@ std::optional<TReportLengths> TLinuxServices::LengthsOf(THidrawFile& file) {
 std::optional<THidrawIdentity> TLinuxServices::IdentityOf(const THidrawFile& file,
                                                           TIdentityDetail detail) {
     // A hidraw name is reused after its device leaves: compare the sysfs path too.
-    const std::optional<THidrawNode> now = FindHidrawNode(Roots(), file.node.Name);
+    const std::optional<THidrawNode> now = FindNode(file.node.Name);
     std::optional<THidrawIdentity> identity;
     if (now && now->DevPath == file.node.DevPath) {
         identity = IdentityFor(*now, detail);

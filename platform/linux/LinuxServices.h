@@ -11,6 +11,7 @@
 #include "platform/linux/OverlappedReader.h"
 #include "platform/linux/RegistryProperties.h"
 #include "platform/linux/SysfsHidraw.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <atomic>
 #include <map>
@@ -143,6 +144,8 @@ private:
     };
 
     std::shared_ptr<THidrawFile> File(HANDLE handle);
+    // The hidraw node of that name now, if it is present.
+    std::optional<THidrawNode> FindNode(std::string_view name);
     // The identity of the node a handle is open on; none (and ERROR_DEVICE_NOT_CONNECTED)
     // when the node has gone or is another device now.
     std::optional<THidrawIdentity> IdentityOf(const THidrawFile& file, TIdentityDetail detail);
@@ -161,6 +164,9 @@ private:
 
     mutable std::mutex mutex_;
     std::map<HANDLE, std::shared_ptr<THidrawFile>> files_;
+    // The hidraw class directory, opened again after each enumeration: a directory that was
+    // removed and made again (the HID core reloaded) is not held for longer.
+    std::shared_ptr<const TUniqueFd> classDir_;
     std::uintptr_t nextFile_ = 0x1000;
     std::map<HDEVINFO, std::vector<TSetMember>> sets_;
     std::uintptr_t nextSet_ = 0x00D10000;

@@ -35,6 +35,11 @@ HDEVINFO TLinuxServices::SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR, HWN
     const bool hid = (flags & kAllClasses) != 0 ||
                      SameGuid(*classGuid, interfaces ? kHidInterfaceGuid : kHidClassGuid);
     std::vector<TSetMember> members;
+    {
+        // Nodes are looked up in a class directory opened since the last enumeration.
+        std::lock_guard lock(mutex_);
+        classDir_.reset();
+    }
     if (hid) {
         const std::vector<THidrawNode> nodes = ListHidrawNodes(Roots());
         std::vector<std::string> paths;

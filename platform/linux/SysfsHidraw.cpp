@@ -65,11 +65,21 @@ std::optional<std::string> ReadLink(const std::string& path) {
     return std::string(target, static_cast<std::size_t>(n));
 }
 
-// Where a sysfs link leads, below the sysfs root: linkDir is the link's directory below the
-// root. A link leading out of the tree is no sysfs device.
-std::optional<std::string> FollowLink(const TLinuxRoots& roots, const std::string& linkDir,
-                                      const std::string& name) {
-    const std::optional<std::string> target = ReadLink(roots.Sysfs + linkDir + "/" + name);
+constexpr const char* kClassDir = "/class/hidraw";
+
+std::optional<std::string> ReadLinkAt(int dir, const std::string& name) {
+    char target[PATH_MAX];
+    const ssize_t n = readlinkat(dir, name.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) {
+        return std::nullopt;
+    }
+    return std::string(target, static_cast<std::size_t>(n));
+}
+
+// Where the sysfs link target (read from the link in linkDir, below the sysfs root) leads,
+// below the sysfs root. A link leading out of the tree is no sysfs device.
+std::optional<std::string> LinkedDevice(const std::string& linkDir,
+                                        const std::optional<std::string>& target) {
     if (!target || target->starts_with('/')) {
         return std::nullopt;
     }
@@ -78,6 +88,11 @@ std::optional<std::string> FollowLink(const TLinuxRoots& roots, const std::strin
         return std::nullopt;
     }
     return path;
+}
+
+std::optional<std::string> FollowLink(const TLinuxRoots& roots, const std::string& linkDir,
+                                      const std::string& name) {
+    return LinkedDevice(linkDir, ReadLink(roots.Sysfs + linkDir + "/" + name));
 }
 
 std::optional<unsigned> NodeNumber(std::string_view name) {
@@ -200,7 +215,24 @@ std::optional<THidrawNode> FindHidrawNode(const TLinuxRoots& roots, std::string_
     if (!number) {
         return std::nullopt;
     }
-    std::optional<std::string> devPath = FollowLink(roots, "/class/hidraw", std::string(name));
+    std::optional<std::string> devPath = FollowLink(roots, kClassDir, std::string(name));
+    if (!devPath) {
+        return std::nullopt;
+    }
+    return THidrawNode{std::string(name), std::move(*devPath), *number};
+}
+
+int OpenHidrawClass(const TLinuxRoots& roots) {
+    return open((roots.Sysfs + kClassDir).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+std::optional<THidrawNode> FindHidrawNodeAt(int classDir, std::string_view name) {
+    const std::optional<unsigned> number = NodeNumber(name);
+    if (!number) {
+        return std::nullopt;
+    }
+    std::optional<std::string> devPath =
+        LinkedDevice(kClassDir, ReadLinkAt(classDir, std::string(name)));
     if (!devPath) {
         return std::nullopt;
     }
@@ -209,12 +241,12 @@ std::optional<THidrawNode> FindHidrawNode(const TLinuxRoots& roots, std::string_
 
 std::vector<THidrawNode> ListHidrawNodes(const TLinuxRoots& roots) {
     std::vector<THidrawNode> nodes;
-    const std::unique_ptr<DIR, TDirCloser> dir(opendir((roots.Sysfs + "/class/hidraw").c_str()));
+    const std::unique_ptr<DIR, TDirCloser> dir(opendir((roots.Sysfs + kClassDir).c_str()));
     if (!dir) {
         return nodes;
     }
     while (const dirent* entry = readdir(dir.get())) {
-        if (std::optional<THidrawNode> node = FindHidrawNode(roots, entry->d_name)) {
+        if (std::optional<THidrawNode> node = FindHidrawNodeAt(dirfd(dir.get()), entry->d_name)) {
             nodes.push_back(std::move(*node));
         }
     }
