@@ -117,7 +117,8 @@ void TDeviceMonitor::Run() {
             return;
         }
         if ((fds[1].revents & POLLIN) != 0) {
-            if (const std::optional<TUevent> event = source_->Receive()) {
+            // A source may hold several events per wake-up.
+            while (const std::optional<TUevent> event = source_->Receive()) {
                 if (IsHidrawNodeChange(*event)) {
                     handler_(*event);
                 }

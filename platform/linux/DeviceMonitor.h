@@ -17,7 +17,8 @@ class TEventSource {
 public:
     virtual ~TEventSource() = default;
     virtual int Fd() const = 0;
-    // One event, or none when the message was not one (or nothing was waiting).
+    // One event, or none when the message was not one (or nothing was waiting). Called
+    // until it gives none each time the descriptor is readable.
     virtual std::optional<TUevent> Receive() = 0;
 };
 
@@ -31,6 +32,10 @@ std::unique_ptr<TEventSource> EventsFromSocket(int fd);
 // udevd's events, sent after its rules have run (so a new node already has the rule's
 // permissions); null when libudev is not available or its monitor cannot be had.
 std::unique_ptr<TEventSource> OpenUdevEvents();
+
+// hidraw nodes appearing in and leaving the device directory (inotify), for when neither
+// udevd's nor the kernel's events can be had; null when the directory cannot be watched.
+std::unique_ptr<TEventSource> WatchDeviceDirectory(const TLinuxRoots& roots);
 
 // Whether udevd runs (its control socket exists below the run root).
 bool UdevRuns(const TLinuxRoots& roots);

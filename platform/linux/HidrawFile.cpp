@@ -1,34 +1,20 @@
 #include "platform/linux/HidrawFile.h"
 
-#include <unistd.h>
-
 namespace platform::linux_backend {
 
-THidrawFile::THidrawFile(int descriptor, THidrawNode hidrawNode, DWORD desiredAccess,
-                         bool isOverlapped, TAlertableWaits& waits)
-    : fd(descriptor), node(std::move(hidrawNode)), access(desiredAccess), overlapped(isOverlapped) {
-    if (overlapped && CanRead()) {
-        reader = std::make_unique<TOverlappedReader>(fd, waits);
-    }
-}
+THidrawFile::THidrawFile(TUniqueFd descriptor, THidrawNode hidrawNode, DWORD desiredAccess,
+                         bool isOverlapped, std::unique_ptr<TOverlappedReader> overlappedReader)
+    : fd(std::move(descriptor)), node(std::move(hidrawNode)), access(desiredAccess),
+      overlapped(isOverlapped), reader(std::move(overlappedReader)) {}
 
 THidrawFile::~THidrawFile() {
+    // Nobody may poll the descriptor when it closes.
     reader.reset();
-    close(fd);
 }
 
-std::optional<TReportLengths> THidrawFile::Lengths(const TLinuxRoots& roots) {
-    std::call_once(lengthsOnce_, [&] {
-        const std::optional<THidrawIdentity> identity =
-            ReadHidrawIdentity(roots, node, TIdentityDetail::Ids);
-        if (!identity) {
-            return;
-        }
-        const std::vector<std::uint8_t> descriptor = ReadReportDescriptor(*identity);
-        if (!descriptor.empty()) {
-            lengths_ = ParseReportDescriptor(descriptor);
-        }
-    });
+std::optional<TReportLengths>
+THidrawFile::Lengths(const std::function<std::optional<TReportLengths>()>& read) {
+    std::call_once(lengthsOnce_, [&] { lengths_ = read(); });
     return lengths_;
 }
 

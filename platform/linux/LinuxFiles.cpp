@@ -12,8 +12,8 @@ namespace {
 
 constexpr DWORD kDataAccess = GENERIC_READ | GENERIC_WRITE;
 
-// The hidraw node a path names: <dev root>/hidrawN.
-std::optional<THidrawNode> NodeOfPath(const TLinuxRoots& roots, std::string_view path) {
+// The name of the node a path names (<dev root>/hidrawN), if it names one there.
+std::optional<std::string_view> NodeNameOfPath(const TLinuxRoots& roots, std::string_view path) {
     const std::string_view dev = roots.Dev;
     if (!path.starts_with(dev) || path.size() <= dev.size() + 1 || path[dev.size()] != '/') {
         return std::nullopt;
@@ -22,7 +22,7 @@ std::optional<THidrawNode> NodeOfPath(const TLinuxRoots& roots, std::string_view
     if (name.find('/') != std::string_view::npos) {
         return std::nullopt;
     }
-    return FindHidrawNode(roots, name);
+    return name;
 }
 
 int OpenFlags(DWORD access, bool overlapped) {
@@ -50,6 +50,21 @@ int OpenFlags(DWORD access, bool overlapped) {
 
 } // namespace
 
+std::optional<THidrawNode> TLinuxServices::FindNode(std::string_view name) {
+    std::shared_ptr<const TUniqueFd> classDir;
+    {
+        std::lock_guard lock(mutex_);
+        if (!classDir_ || !*classDir_) {
+            classDir_ = std::make_shared<const TUniqueFd>(OpenHidrawClass(Roots()));
+        }
+        classDir = classDir_;
+    }
+    if (!*classDir) {
+        return std::nullopt;
+    }
+    return FindHidrawNodeAt(classDir->Get(), name);
+}
+
 std::shared_ptr<THidrawFile> TLinuxServices::File(HANDLE handle) {
     std::lock_guard lock(mutex_);
     const auto found = files_.find(handle);
@@ -69,19 +84,31 @@ HANDLE TLinuxServices::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    std::optional<THidrawNode> node = NodeOfPath(Roots(), fileName);
+    const std::optional<std::string_view> name = NodeNameOfPath(Roots(), fileName);
+    std::optional<THidrawNode> node = name ? FindNode(*name) : std::nullopt;
     if (!node) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     const DWORD access = desiredAccess & kDataAccess;
     const bool overlapped = (flagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
-    const int fd = open(fileName, OpenFlags(access, overlapped));
-    if (fd < 0) {
+    TUniqueFd fd(open(fileName, OpenFlags(access, overlapped)));
+    ++(access != 0 ? dataOpens_ : queryOpens_);
+    if (!fd) {
         SetLastError(ErrorFromErrno(errno));
         return INVALID_HANDLE_VALUE;
     }
-    auto file = std::make_shared<THidrawFile>(fd, std::move(*node), access, overlapped, waits_);
+    std::unique_ptr<TOverlappedReader> reader;
+    if (overlapped && (access & GENERIC_READ) != 0) {
+        DWORD error = ERROR_SUCCESS;
+        reader = TOverlappedReader::Create(fd.Get(), waits_, options_.StartReaderThread, error);
+        if (!reader) {
+            SetLastError(error); // the descriptor closes with its owner
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    auto file = std::make_shared<THidrawFile>(std::move(fd), std::move(*node), access, overlapped,
+                                              std::move(reader));
     std::lock_guard lock(mutex_);
     const HANDLE handle = reinterpret_cast<HANDLE>(nextFile_);
     nextFile_ += 4;
@@ -133,13 +160,13 @@ BOOL TLinuxServices::WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite
         return FALSE;
     }
     // The class driver takes exactly one output report, report ID byte included.
-    if (const auto lengths = file->Lengths(Roots()); lengths && bytesToWrite != lengths->Output) {
+    if (const auto lengths = LengthsOf(*file); lengths && bytesToWrite != lengths->Output) {
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
     // Writes are synchronous, also on an overlapped handle: hidraw hands the report to the
     // device at once.
-    const ssize_t n = write(file->fd, buffer, bytesToWrite);
+    const ssize_t n = write(file->fd.Get(), buffer, bytesToWrite);
     if (n < 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
@@ -175,12 +202,13 @@ BOOL TLinuxServices::ReadFileEx(HANDLE handle, LPVOID buffer, DWORD bytesToRead,
         return FALSE;
     }
     // ... and hands out whole input reports only.
-    if (const auto lengths = file->Lengths(Roots());
-        lengths && (lengths->Input == 0 || bytesToRead < lengths->Input)) {
+    const auto lengths = LengthsOf(*file);
+    if (lengths && (lengths->Input == 0 || bytesToRead < lengths->Input)) {
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
-    const DWORD error = file->reader->Start(buffer, bytesToRead, overlapped, routine);
+    const bool withoutId = lengths && !lengths->ReportIds;
+    const DWORD error = file->reader->Start(buffer, bytesToRead, overlapped, routine, withoutId);
     SetLastError(error);
     return error == ERROR_SUCCESS ? TRUE : FALSE;
 }

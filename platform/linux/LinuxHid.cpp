@@ -34,22 +34,59 @@ void CopyUnits(std::u16string_view units, PVOID buffer, ULONG length) {
 
 } // namespace
 
+std::optional<THidrawIdentity> TLinuxServices::IdentityFor(const THidrawNode& node,
+                                                           TIdentityDetail detail) {
+    bool present = false;
+    if (std::optional<THidrawIdentity> kept = instances_.Identity(node.DevPath, present)) {
+        return kept;
+    }
+    // A present instance is read whole once; the rest of its life it is asked again and again.
+    std::optional<THidrawIdentity> identity =
+        ReadHidrawIdentity(Roots(), node, present ? TIdentityDetail::Full : detail);
+    ++identityReads_;
+    if (identity && present) {
+        instances_.Keep(node.DevPath, *identity);
+    }
+    return identity;
+}
+
+TDescription TLinuxServices::DescriptionFor(const THidrawNode& node,
+                                            const THidrawIdentity& identity) {
+    bool present = false;
+    if (const std::optional<TDescription> kept = instances_.Description(node.DevPath, present)) {
+        return *kept;
+    }
+    const std::vector<std::uint8_t> bytes = ReadReportDescriptor(identity);
+    ++descriptorReads_;
+    const TDescription description{!bytes.empty(), ParseReportDescriptor(bytes)};
+    if (present) {
+        instances_.Keep(node.DevPath, description);
+    }
+    return description;
+}
+
+std::optional<TReportLengths> TLinuxServices::LengthsOf(THidrawFile& file) {
+    return file.Lengths([this, &file]() -> std::optional<TReportLengths> {
+        const std::optional<THidrawIdentity> identity =
+            IdentityFor(file.node, TIdentityDetail::Ids);
+        if (!identity) {
+            return std::nullopt;
+        }
+        const TDescription description = DescriptionFor(file.node, *identity);
+        if (!description.Readable) {
+            return std::nullopt;
+        }
+        return description.Lengths;
+    });
+}
+
 std::optional<THidrawIdentity> TLinuxServices::IdentityOf(const THidrawFile& file,
                                                           TIdentityDetail detail) {
     // A hidraw name is reused after its device leaves: compare the sysfs path too.
-    const std::optional<THidrawNode> now = FindHidrawNode(Roots(), file.node.Name);
+    const std::optional<THidrawNode> now = FindNode(file.node.Name);
     std::optional<THidrawIdentity> identity;
     if (now && now->DevPath == file.node.DevPath) {
-        {
-            std::lock_guard lock(mutex_);
-            const auto known = setIdentities_.find(now->DevPath);
-            if (known != setIdentities_.end()) {
-                identity = known->second;
-            }
-        }
-        if (!identity) {
-            identity = ReadHidrawIdentity(Roots(), *now, detail);
-        }
+        identity = IdentityFor(*now, detail);
     }
     if (!identity) {
         SetLastError(ERROR_DEVICE_NOT_CONNECTED);
@@ -100,7 +137,7 @@ BOOLEAN TLinuxServices::HidD_GetPreparsedData(HANDLE handle, PHIDP_PREPARSED_DAT
     }
     // A descriptor that cannot be read or parsed gives zero lengths, not a failure: the
     // device still identifies, it just cannot be read or written.
-    const TReportLengths lengths = ParseReportDescriptor(ReadReportDescriptor(*identity));
+    const TReportLengths lengths = DescriptionFor(file->node, *identity).Lengths;
     auto caps = std::make_unique<HIDP_CAPS>();
     caps->UsagePage = lengths.UsagePage;
     caps->Usage = lengths.Usage;
@@ -215,6 +252,10 @@ BOOLEAN TLinuxServices::HidD_SetNumInputBuffers(HANDLE handle, ULONG count) {
     }
     file->numInputBuffers.store(count);
     return TRUE;
+}
+
+TLinuxCounts TLinuxServices::Counts() const {
+    return {dataOpens_.load(), queryOpens_.load(), identityReads_.load(), descriptorReads_.load()};
 }
 
 std::size_t TLinuxServices::PreparsedDataCount() const {

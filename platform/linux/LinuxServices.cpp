@@ -5,6 +5,7 @@
 #include "platform/linux/HidrawFile.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -74,6 +75,8 @@ void TLinuxServices::StartMonitor() {
         return;
     }
     monitorStarted_ = true;
+    const TEventSourceOpener openKernel =
+        options_.OpenKernelEvents != nullptr ? options_.OpenKernelEvents : &OpenKernelEvents;
     std::unique_ptr<TEventSource> source;
     switch (options_.Events) {
     case TEventFeed::Automatic:
@@ -81,11 +84,29 @@ void TLinuxServices::StartMonitor() {
             source = OpenUdevEvents();
         }
         if (!source) {
-            source = OpenKernelEvents();
+            source = openKernel();
+        }
+        if (!source) {
+            // Nothing says so otherwise: plugging would go unnoticed without a word.
+            source = WatchDeviceDirectory(options_.Roots);
+            if (source) {
+                std::fprintf(stderr,
+                             "Device events: watching %s for hidraw nodes (no udev or "
+                             "kernel event socket)\n",
+                             options_.Roots.Dev.c_str());
+            } else {
+                std::fprintf(stderr,
+                             "Device events: none (no udev or kernel event socket, "
+                             "%s cannot be watched); plugging is not noticed\n",
+                             options_.Roots.Dev.c_str());
+            }
         }
         break;
     case TEventFeed::Kernel:
-        source = OpenKernelEvents();
+        source = openKernel();
+        break;
+    case TEventFeed::DeviceDirectory:
+        source = WatchDeviceDirectory(options_.Roots);
         break;
     case TEventFeed::Udev:
         source = OpenUdevEvents();

@@ -8,9 +8,12 @@
 #include "platform/PlatformServices.h"
 #include "platform/SetupHidTypes.h"
 #include "platform/linux/DeviceInstances.h"
+#include "platform/linux/OverlappedReader.h"
 #include "platform/linux/RegistryProperties.h"
 #include "platform/linux/SysfsHidraw.h"
+#include "platform/linux/UniqueFd.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,11 +28,16 @@ bool ParseKernelRelease(std::string_view release, DWORD& major, DWORD& minor, DW
 
 struct THidrawFile;
 class TDeviceMonitor;
+class TEventSource;
+
+using TEventSourceOpener = std::unique_ptr<TEventSource> (*)();
 
 // Where device events come from.
 enum class TEventFeed {
-    Automatic, // udevd's when it runs (and libudev is built in), else the kernel's
+    Automatic, // udevd's when it runs (and libudev is built in), else the kernel's, else
+               // the device directory watched for hidraw nodes
     Kernel,
+    DeviceDirectory,
     Udev,
     Socket, // TLinuxOptions::EventSocket (tests)
     None
@@ -38,7 +46,17 @@ enum class TEventFeed {
 struct TLinuxOptions {
     TLinuxRoots Roots;
     TEventFeed Events = TEventFeed::Automatic;
-    int EventSocket = -1; // owned by the services from construction on
+    int EventSocket = -1;                          // owned by the services from construction on
+    TThreadStarter StartReaderThread;              // none: std::thread
+    TEventSourceOpener OpenKernelEvents = nullptr; // none: the kernel's event socket
+};
+
+// What the backend did, for tests and the benchmark.
+struct TLinuxCounts {
+    std::size_t DataOpens = 0;       // the node opened for reading or writing
+    std::size_t QueryOpens = 0;      // the node opened for queries only (O_PATH)
+    std::size_t IdentityReads = 0;   // a device's identity read from sysfs
+    std::size_t DescriptorReads = 0; // a device's report descriptor read from sysfs
 };
 
 class TLinuxServices : public TPlatformServices {
@@ -112,6 +130,7 @@ public:
     std::size_t DeviceSetCount() const;
     std::size_t PreparsedDataCount() const;
     std::size_t WindowCount() const { return windows_.Count(); }
+    TLinuxCounts Counts() const;
 
 private:
     struct TSetMember {
@@ -125,9 +144,16 @@ private:
     };
 
     std::shared_ptr<THidrawFile> File(HANDLE handle);
+    // The hidraw node of that name now, if it is present.
+    std::optional<THidrawNode> FindNode(std::string_view name);
     // The identity of the node a handle is open on; none (and ERROR_DEVICE_NOT_CONNECTED)
     // when the node has gone or is another device now.
     std::optional<THidrawIdentity> IdentityOf(const THidrawFile& file, TIdentityDetail detail);
+    // A node's identity and description: kept for a present device instance, read once.
+    std::optional<THidrawIdentity> IdentityFor(const THidrawNode& node, TIdentityDetail detail);
+    TDescription DescriptionFor(const THidrawNode& node, const THidrawIdentity& identity);
+    // The report lengths a handle checks sizes against; none when they cannot be read.
+    std::optional<TReportLengths> LengthsOf(THidrawFile& file);
     void StartMonitor();
     void OnDeviceEvent(const struct TUevent& event);
 
@@ -138,14 +164,19 @@ private:
 
     mutable std::mutex mutex_;
     std::map<HANDLE, std::shared_ptr<THidrawFile>> files_;
+    // The hidraw class directory, opened again after each enumeration: a directory that was
+    // removed and made again (the HID core reloaded) is not held for longer.
+    std::shared_ptr<const TUniqueFd> classDir_;
     std::uintptr_t nextFile_ = 0x1000;
     std::map<HDEVINFO, std::vector<TSetMember>> sets_;
     std::uintptr_t nextSet_ = 0x00D10000;
-    // Identities read for the registry properties of the sets alive now, by sysfs path:
-    // the enumeration that builds a set opens and identifies each member right after.
-    std::map<std::string, THidrawIdentity> setIdentities_;
     std::map<PHIDP_PREPARSED_DATA, std::unique_ptr<HIDP_CAPS>> preparsed_;
     std::map<int, TModuleState> modules_;
+
+    std::atomic<std::size_t> dataOpens_{0};
+    std::atomic<std::size_t> queryOpens_{0};
+    std::atomic<std::size_t> identityReads_{0};
+    std::atomic<std::size_t> descriptorReads_{0};
 
     std::mutex monitorMutex_;
     std::unique_ptr<TDeviceMonitor> monitor_;

@@ -35,6 +35,11 @@ HDEVINFO TLinuxServices::SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR, HWN
     const bool hid = (flags & kAllClasses) != 0 ||
                      SameGuid(*classGuid, interfaces ? kHidInterfaceGuid : kHidClassGuid);
     std::vector<TSetMember> members;
+    {
+        // Nodes are looked up in a class directory opened since the last enumeration.
+        std::lock_guard lock(mutex_);
+        classDir_.reset();
+    }
     if (hid) {
         const std::vector<THidrawNode> nodes = ListHidrawNodes(Roots());
         std::vector<std::string> paths;
@@ -155,9 +160,6 @@ BOOL TLinuxServices::SetupDiDestroyDeviceInfoList(HDEVINFO set) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (sets_.empty()) {
-        setIdentities_.clear();
-    }
     return TRUE;
 }
 
@@ -195,13 +197,12 @@ BOOL TLinuxServices::SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO
     }
     TSetMember& member = members[device->Reserved - 1];
     if (!member.properties) {
-        // Read once per set member; a node gone meanwhile has no properties.
-        const std::optional<THidrawIdentity> identity = ReadHidrawIdentity(Roots(), member.node);
+        // Made once per set member from the instance's identity; a node gone before it was
+        // ever read has no properties.
+        const std::optional<THidrawIdentity> identity =
+            IdentityFor(member.node, TIdentityDetail::Full);
         member.properties =
             identity ? MakeRegistryProperties(member.node, *identity) : TRegistryProperties{};
-        if (identity) {
-            setIdentities_.insert_or_assign(member.node.DevPath, *identity);
-        }
     }
     const auto value = member.properties->find(property);
     if (value == member.properties->end()) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace platform::linux_backend {
@@ -22,16 +23,34 @@ std::mutex& RecordMutex() {
 
 } // namespace
 
-TOverlappedReader::TOverlappedReader(int fd, TAlertableWaits& waits)
-    : fd_(fd), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), waits_(waits) {
-    thread_ = std::thread([this] { Run(); });
+std::unique_ptr<TOverlappedReader> TOverlappedReader::Create(int fd, TAlertableWaits& waits,
+                                                             const TThreadStarter& startThread,
+                                                             DWORD& error) {
+    TUniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake) {
+        error = ErrorFromErrno(errno);
+        return nullptr;
+    }
+    auto reader = std::make_unique<TOverlappedReader>(fd, std::move(wake), waits);
+    TOverlappedReader* self = reader.get();
+    try {
+        std::function<void()> run = [self] {
+            self->Run();
+        };
+        reader->thread_ = startThread ? startThread(std::move(run)) : std::thread(std::move(run));
+    } catch (const std::system_error&) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    error = ERROR_SUCCESS;
+    return reader;
 }
+
+TOverlappedReader::TOverlappedReader(int fd, TUniqueFd wake, TAlertableWaits& waits)
+    : fd_(fd), wake_(std::move(wake)), waits_(waits) {}
 
 TOverlappedReader::~TOverlappedReader() {
     Stop();
-    if (wake_ >= 0) {
-        close(wake_);
-    }
 }
 
 bool TOverlappedReader::Outcome(const OVERLAPPED& overlapped, DWORD& error, DWORD& bytes) {
@@ -45,7 +64,7 @@ bool TOverlappedReader::Outcome(const OVERLAPPED& overlapped, DWORD& error, DWOR
 }
 
 DWORD TOverlappedReader::Start(LPVOID buffer, DWORD size, LPOVERLAPPED overlapped,
-                               LPOVERLAPPED_COMPLETION_ROUTINE routine) {
+                               LPOVERLAPPED_COMPLETION_ROUTINE routine, bool withoutId) {
     std::lock_guard lock(mutex_);
     if (stopping_) {
         return ERROR_OPERATION_ABORTED;
@@ -58,7 +77,8 @@ DWORD TOverlappedReader::Start(LPVOID buffer, DWORD size, LPOVERLAPPED overlappe
         overlapped->Internal = kStatusPending;
         overlapped->InternalHigh = 0;
     }
-    pending_.push_back({std::this_thread::get_id(), buffer, size, overlapped, routine});
+    pending_.push_back(
+        {std::this_thread::get_id(), buffer, size, overlapped, routine, withoutId && size > 1});
     Wake();
     return ERROR_SUCCESS;
 }
@@ -97,7 +117,7 @@ void TOverlappedReader::Stop() {
 
 void TOverlappedReader::Wake() {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = write(wake_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = write(wake_.Get(), &one, sizeof one);
 }
 
 void TOverlappedReader::CompleteLocked(const TRead& read, DWORD error, DWORD bytes) {
@@ -118,10 +138,15 @@ void TOverlappedReader::ReadLocked(short events) {
         return;
     }
     const TRead next = pending_.front();
-    const ssize_t n = read(fd_, next.buffer, next.size);
+    auto* bytes = static_cast<BYTE*>(next.buffer);
+    const DWORD skip = next.withoutId ? 1 : 0;
+    const ssize_t n = read(fd_, bytes + skip, next.size - skip);
     if (n > 0) {
+        if (next.withoutId) {
+            bytes[0] = 0;
+        }
         pending_.pop_front();
-        CompleteLocked(next, ERROR_SUCCESS, static_cast<DWORD>(n));
+        CompleteLocked(next, ERROR_SUCCESS, static_cast<DWORD>(n) + skip);
         return;
     }
     const int error = n == 0 ? EIO : errno;
@@ -154,7 +179,7 @@ void TOverlappedReader::Run() {
             }
             wantData = !pending_.empty() && goneError_ == ERROR_SUCCESS;
         }
-        pollfd fds[2] = {{wake_, POLLIN, 0}, {fd_, POLLIN, 0}};
+        pollfd fds[2] = {{wake_.Get(), POLLIN, 0}, {fd_, POLLIN, 0}};
         const int ready = poll(fds, wantData ? 2 : 1, -1);
         if (ready < 0) {
             if (errno == EINTR) {
@@ -164,7 +189,7 @@ void TOverlappedReader::Run() {
         }
         if ((fds[0].revents & POLLIN) != 0) {
             std::uint64_t count = 0;
-            [[maybe_unused]] const ssize_t drained = read(wake_, &count, sizeof count);
+            [[maybe_unused]] const ssize_t drained = read(wake_.Get(), &count, sizeof count);
         }
         if (wantData && fds[1].revents != 0) {
             std::lock_guard lock(mutex_);

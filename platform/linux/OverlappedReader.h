@@ -11,25 +11,37 @@
 
 #include "platform/AlertableWaits.h"
 #include "platform/PlatformTypes.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 namespace platform::linux_backend {
 
+// Starts a reader's thread running the function; throws std::system_error when no thread
+// can be had, as std::thread does. Tests put one in that fails.
+using TThreadStarter = std::function<std::thread(std::function<void()>)>;
+
 class TOverlappedReader {
 public:
-    // fd must be non-blocking and outlive the reader.
-    TOverlappedReader(int fd, TAlertableWaits& waits);
+    // A reader with its thread running on fd, which must be non-blocking and outlive the
+    // reader. None when no thread or wake-up descriptor can be had; error then says why.
+    static std::unique_ptr<TOverlappedReader>
+    Create(int fd, TAlertableWaits& waits, const TThreadStarter& startThread, DWORD& error);
+
+    TOverlappedReader(int fd, TUniqueFd wake, TAlertableWaits& waits);
     ~TOverlappedReader();
     TOverlappedReader(const TOverlappedReader&) = delete;
     TOverlappedReader& operator=(const TOverlappedReader&) = delete;
 
     // Queues a read for the calling thread; 0 when started, else the error (the device has
-    // gone, or the handle is closing).
+    // gone, or the handle is closing). withoutId: the device uses no report IDs, so its
+    // reports arrive without the leading byte the caller expects; the read puts a 0 there.
     DWORD Start(LPVOID buffer, DWORD size, LPOVERLAPPED overlapped,
-                LPOVERLAPPED_COMPLETION_ROUTINE routine);
+                LPOVERLAPPED_COMPLETION_ROUTINE routine, bool withoutId = false);
 
     // Ends the calling thread's pending reads with ERROR_OPERATION_ABORTED.
     void CancelFor(std::thread::id thread);
@@ -48,6 +60,7 @@ private:
         DWORD size;
         LPOVERLAPPED overlapped;
         LPOVERLAPPED_COMPLETION_ROUTINE routine;
+        bool withoutId;
     };
 
     void Run();
@@ -58,7 +71,7 @@ private:
     void ReadLocked(short events);
 
     int fd_;
-    int wake_ = -1; // eventfd
+    TUniqueFd wake_; // eventfd
     TAlertableWaits& waits_;
     std::mutex mutex_;
     std::deque<TRead> pending_;

@@ -63,7 +63,9 @@ TReportLengths ParseReportDescriptor(std::span<const std::uint8_t> descriptor) {
     std::array<TGlobals, kMaxPushDepth> stack{};
     int depth = 0;
     TGlobals globals;
+    // The first usage since the last main item; a short one gets its page at the main item.
     std::uint32_t usage = 0;
+    bool usageHasPage = false;
     bool haveUsage = false;
     int collections = 0;
     bool haveTopLevel = false;
@@ -111,7 +113,7 @@ TReportLengths ParseReportDescriptor(std::span<const std::uint8_t> descriptor) {
                 if (collections == 0 && !haveTopLevel && value == kApplicationCollection) {
                     haveTopLevel = true;
                     result.UsagePage = static_cast<std::uint16_t>(
-                        haveUsage ? usage >> 16 : globals.usagePage & 0xFFFF);
+                        haveUsage && usageHasPage ? usage >> 16 : globals.usagePage & 0xFFFF);
                     result.Usage = static_cast<std::uint16_t>(haveUsage ? usage & 0xFFFF : 0);
                 }
                 if (++collections > kMaxCollectionDepth) {
@@ -134,6 +136,7 @@ TReportLengths ParseReportDescriptor(std::span<const std::uint8_t> descriptor) {
                 }
             }
             usage = 0;
+            usageHasPage = false;
             haveUsage = false;
             break;
         }
@@ -153,6 +156,7 @@ TReportLengths ParseReportDescriptor(std::span<const std::uint8_t> descriptor) {
                     return {};
                 }
                 globals.reportId = value;
+                result.ReportIds = true;
                 break;
             case kPush:
                 if (depth == kMaxPushDepth) {
@@ -172,8 +176,10 @@ TReportLengths ParseReportDescriptor(std::span<const std::uint8_t> descriptor) {
             break;
         case kLocal:
             if (tag == kLocalUsage && !haveUsage) {
-                // A short usage takes its page from the current Usage Page.
-                usage = size == 4 ? value : (globals.usagePage & 0xFFFF) << 16 | (value & 0xFFFF);
+                // A short usage takes its page from the Usage Page in effect at the main item,
+                // which may still change after the usage.
+                usage = value;
+                usageHasPage = size == 4;
                 haveUsage = true;
             }
             break;

@@ -15,6 +15,9 @@ struct TReportLengths {
     std::uint16_t Input = 0;
     std::uint16_t Output = 0;
     std::uint16_t Feature = 0;
+    // Whether reports start with a report ID byte; hidraw hands reports of a device without
+    // report IDs over without the leading byte the lengths count.
+    bool ReportIds = false;
     bool Valid = false; // false: the descriptor is malformed and every length is 0
 };
 

@@ -1,6 +1,7 @@
 #include "platform/linux/SysfsHidraw.h"
 
 #include "platform/linux/ReportDescriptor.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <algorithm>
 #include <array>
@@ -16,20 +17,10 @@ namespace platform::linux_backend {
 
 namespace {
 
+constexpr std::uint16_t kBusUsb = 3;
+
 struct TDirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
-};
-
-struct TFd {
-    int fd;
-    explicit TFd(int value) : fd(value) {}
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    ~TFd() {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
 };
 
 // Joins a symbolic link's target to the directory holding the link, without touching the
@@ -74,11 +65,21 @@ std::optional<std::string> ReadLink(const std::string& path) {
     return std::string(target, static_cast<std::size_t>(n));
 }
 
-// Where a sysfs link leads, below the sysfs root: linkDir is the link's directory below the
-// root. A link leading out of the tree is no sysfs device.
-std::optional<std::string> FollowLink(const TLinuxRoots& roots, const std::string& linkDir,
-                                      const std::string& name) {
-    const std::optional<std::string> target = ReadLink(roots.Sysfs + linkDir + "/" + name);
+constexpr const char* kClassDir = "/class/hidraw";
+
+std::optional<std::string> ReadLinkAt(int dir, const std::string& name) {
+    char target[PATH_MAX];
+    const ssize_t n = readlinkat(dir, name.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) {
+        return std::nullopt;
+    }
+    return std::string(target, static_cast<std::size_t>(n));
+}
+
+// Where the sysfs link target (read from the link in linkDir, below the sysfs root) leads,
+// below the sysfs root. A link leading out of the tree is no sysfs device.
+std::optional<std::string> LinkedDevice(const std::string& linkDir,
+                                        const std::optional<std::string>& target) {
     if (!target || target->starts_with('/')) {
         return std::nullopt;
     }
@@ -87,6 +88,11 @@ std::optional<std::string> FollowLink(const TLinuxRoots& roots, const std::strin
         return std::nullopt;
     }
     return path;
+}
+
+std::optional<std::string> FollowLink(const TLinuxRoots& roots, const std::string& linkDir,
+                                      const std::string& name) {
+    return LinkedDevice(linkDir, ReadLink(roots.Sysfs + linkDir + "/" + name));
 }
 
 std::optional<unsigned> NodeNumber(std::string_view name) {
@@ -143,33 +149,36 @@ std::optional<std::string> NonEmpty(std::string text) {
     return text;
 }
 
-// The USB device above the HID device (its interface's parent), if there is one. Bounded:
-// a USB HID device sits two levels below it.
-std::optional<std::string> UsbParent(const std::string& hidDir, const std::string& sysfsRoot) {
-    std::string dir = hidDir;
+// The USB device above the HID device (its interface's parent), if there is one, opened as
+// a directory. Looked for relative to the HID device's directory: a short path to walk
+// where the absolute one has a dozen parts. Bounded: a USB HID device sits two levels below.
+TUniqueFd UsbParent(int hidDir, std::string_view hidPath, std::string_view sysfsRoot) {
+    std::string up;
     for (int level = 0; level < 4; ++level) {
-        const std::size_t slash = dir.rfind('/');
-        if (slash == std::string::npos || slash <= sysfsRoot.size()) {
-            return std::nullopt;
+        const std::size_t slash = hidPath.rfind('/');
+        if (slash == std::string_view::npos || slash <= sysfsRoot.size()) {
+            return {};
         }
-        dir.resize(slash);
-        if (access((dir + "/idVendor").c_str(), F_OK) == 0) {
-            return dir;
+        hidPath = hidPath.substr(0, slash);
+        up += "../";
+        if (faccessat(hidDir, (up + "idVendor").c_str(), F_OK, 0) == 0) {
+            return TUniqueFd(openat(hidDir, up.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         }
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> ReadWhole(const std::string& path, std::size_t limit) {
-    TFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0) {
+// A file's bytes, up to limit; name is relative to dir (or absolute).
+std::optional<std::string> ReadWhole(int dir, const char* name, std::size_t limit) {
+    TUniqueFd file(openat(dir, name, O_RDONLY | O_CLOEXEC));
+    if (!file) {
         return std::nullopt;
     }
     std::array<char, kMaxReportDescriptorSize> buffer;
     limit = std::min(limit, buffer.size());
     std::size_t used = 0;
     while (used < limit) {
-        const ssize_t n = read(file.fd, buffer.data() + used, limit - used);
+        const ssize_t n = read(file.Get(), buffer.data() + used, limit - used);
         if (n < 0) {
             return std::nullopt;
         }
@@ -183,10 +192,9 @@ std::optional<std::string> ReadWhole(const std::string& path, std::size_t limit)
     return std::string(buffer.data(), used);
 }
 
-} // namespace
-
-std::optional<std::string> ReadAttribute(const std::string& path, std::size_t limit) {
-    std::optional<std::string> text = ReadWhole(path, limit);
+// A small attribute's text without its trailing newline; none when unreadable.
+std::optional<std::string> ReadAttributeAt(int dir, const char* name, std::size_t limit = 4096) {
+    std::optional<std::string> text = ReadWhole(dir, name, limit);
     if (!text) {
         return std::nullopt;
     }
@@ -196,12 +204,35 @@ std::optional<std::string> ReadAttribute(const std::string& path, std::size_t li
     return text;
 }
 
+} // namespace
+
+std::optional<std::string> ReadAttribute(const std::string& path, std::size_t limit) {
+    return ReadAttributeAt(AT_FDCWD, path.c_str(), limit);
+}
+
 std::optional<THidrawNode> FindHidrawNode(const TLinuxRoots& roots, std::string_view name) {
     const std::optional<unsigned> number = NodeNumber(name);
     if (!number) {
         return std::nullopt;
     }
-    std::optional<std::string> devPath = FollowLink(roots, "/class/hidraw", std::string(name));
+    std::optional<std::string> devPath = FollowLink(roots, kClassDir, std::string(name));
+    if (!devPath) {
+        return std::nullopt;
+    }
+    return THidrawNode{std::string(name), std::move(*devPath), *number};
+}
+
+int OpenHidrawClass(const TLinuxRoots& roots) {
+    return open((roots.Sysfs + kClassDir).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+std::optional<THidrawNode> FindHidrawNodeAt(int classDir, std::string_view name) {
+    const std::optional<unsigned> number = NodeNumber(name);
+    if (!number) {
+        return std::nullopt;
+    }
+    std::optional<std::string> devPath =
+        LinkedDevice(kClassDir, ReadLinkAt(classDir, std::string(name)));
     if (!devPath) {
         return std::nullopt;
     }
@@ -210,12 +241,12 @@ std::optional<THidrawNode> FindHidrawNode(const TLinuxRoots& roots, std::string_
 
 std::vector<THidrawNode> ListHidrawNodes(const TLinuxRoots& roots) {
     std::vector<THidrawNode> nodes;
-    const std::unique_ptr<DIR, TDirCloser> dir(opendir((roots.Sysfs + "/class/hidraw").c_str()));
+    const std::unique_ptr<DIR, TDirCloser> dir(opendir((roots.Sysfs + kClassDir).c_str()));
     if (!dir) {
         return nodes;
     }
     while (const dirent* entry = readdir(dir.get())) {
-        if (std::optional<THidrawNode> node = FindHidrawNode(roots, entry->d_name)) {
+        if (std::optional<THidrawNode> node = FindHidrawNodeAt(dirfd(dir.get()), entry->d_name)) {
             nodes.push_back(std::move(*node));
         }
     }
@@ -230,7 +261,12 @@ std::optional<THidrawIdentity> ReadHidrawIdentity(const TLinuxRoots& roots, cons
         return std::nullopt;
     }
     const std::string hidDir = roots.Sysfs + *hidPath;
-    const std::optional<std::string> uevent = ReadAttribute(hidDir + "/uevent");
+    // The attributes are read relative to their directories.
+    const TUniqueFd hid(open(hidDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!hid) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> uevent = ReadAttributeAt(hid.Get(), "uevent");
     if (!uevent) {
         return std::nullopt;
     }
@@ -266,24 +302,30 @@ std::optional<THidrawIdentity> ReadHidrawIdentity(const TLinuxRoots& roots, cons
     if (!haveId) {
         return std::nullopt;
     }
-    if (const std::optional<std::string> usb = UsbParent(hidDir, roots.Sysfs)) {
+    // Only a USB HID device takes its identity from the USB device above it: a device on
+    // another bus may sit behind a USB bridge whose identity is not its own.
+    TUniqueFd usb;
+    if (identity.Bus == kBusUsb) {
+        usb = UsbParent(hid.Get(), hidDir, roots.Sysfs);
+    }
+    if (usb) {
         identity.Usb = true;
-        const std::string& dir = *usb;
-        if (const auto bcd = ReadAttribute(dir + "/bcdDevice")) {
+        const int dir = usb.Get();
+        if (const auto bcd = ReadAttributeAt(dir, "bcdDevice")) {
             ParseHex(*bcd, identity.VersionNumber);
         }
         if (detail == TIdentityDetail::Ids) {
             return identity;
         }
-        if (const auto busnum = ReadAttribute(dir + "/busnum")) {
+        if (const auto busnum = ReadAttributeAt(dir, "busnum")) {
             ParseDecimal(*busnum, identity.BusNumber);
         }
-        if (const auto devnum = ReadAttribute(dir + "/devnum")) {
+        if (const auto devnum = ReadAttributeAt(dir, "devnum")) {
             ParseDecimal(*devnum, identity.DevNumber);
         }
-        identity.Manufacturer = ReadAttribute(dir + "/manufacturer");
-        identity.Product = ReadAttribute(dir + "/product");
-        identity.SerialNumber = ReadAttribute(dir + "/serial");
+        identity.Manufacturer = ReadAttributeAt(dir, "manufacturer");
+        identity.Product = ReadAttributeAt(dir, "product");
+        identity.SerialNumber = ReadAttributeAt(dir, "serial");
     } else {
         // Bluetooth and I2C devices: the kernel's name and unique ID are all there is.
         identity.Product = NonEmpty(identity.HidName);
@@ -293,8 +335,8 @@ std::optional<THidrawIdentity> ReadHidrawIdentity(const TLinuxRoots& roots, cons
 }
 
 std::vector<std::uint8_t> ReadReportDescriptor(const THidrawIdentity& identity) {
-    const std::optional<std::string> bytes =
-        ReadWhole(identity.HidDir + "/report_descriptor", kMaxReportDescriptorSize);
+    const std::optional<std::string> bytes = ReadWhole(
+        AT_FDCWD, (identity.HidDir + "/report_descriptor").c_str(), kMaxReportDescriptorSize);
     if (!bytes) {
         return {};
     }

@@ -29,6 +29,11 @@ std::vector<THidrawNode> ListHidrawNodes(const TLinuxRoots& roots);
 // The node of that name now, if it is present.
 std::optional<THidrawNode> FindHidrawNode(const TLinuxRoots& roots, std::string_view name);
 
+// The same, looked up relative to the hidraw class directory (/sys/class/hidraw) opened
+// with OpenHidrawClass: one short path to walk instead of the whole one.
+int OpenHidrawClass(const TLinuxRoots& roots);
+std::optional<THidrawNode> FindHidrawNodeAt(int classDir, std::string_view name);
+
 struct THidrawIdentity {
     std::uint16_t Bus = 0; // BUS_USB (3), BUS_BLUETOOTH (5), BUS_I2C (0x18), ...
     std::uint16_t VendorID = 0;

@@ -121,6 +121,48 @@ TEST_F(ControllerOnLinux, AdapterArrivesIsLentTalksAndLeaves) {
     EXPECT_EQ(Linux().WindowCount(), 0u);
 }
 
+// sysfs is read once per device instance: the enumeration, the identification on arrival and
+// later reconciliations share it. The node is opened for data only where the component asks:
+// once to construct each device, once for each identity call that opens it.
+TEST_F(ControllerOnLinux, ReadsEachDeviceOnceForAsLongAsItStays) {
+    constexpr std::size_t kDevices = 4;
+    for (std::size_t i = 0; i < kDevices; ++i) {
+        Tree().Plug();
+    }
+    THolder holder;
+    auto controller = std::make_unique<hid::THidDeviceController>();
+    controller->SetOnArrival(runtime::MakeEvent<&THolder::Arrival>(holder));
+    ASSERT_TRUE(Until([&] { return holder.Arrived.size() == kDevices; }));
+    TLinuxCounts counts = Linux().Counts();
+    EXPECT_EQ(counts.IdentityReads, kDevices);
+    EXPECT_EQ(counts.DescriptorReads, kDevices);
+    // Construction, Caps and SerialNumber.
+    EXPECT_EQ(counts.DataOpens, 3 * kDevices);
+    EXPECT_EQ(counts.QueryOpens, 0u);
+
+    // Unchanged: each device is constructed again (one open each), nothing is read again.
+    controller->DeviceChange();
+    counts = Linux().Counts();
+    EXPECT_EQ(counts.IdentityReads, kDevices);
+    EXPECT_EQ(counts.DescriptorReads, kDevices);
+    EXPECT_EQ(counts.DataOpens, 4 * kDevices);
+
+    // A device that leaves and comes back is another instance, read afresh.
+    Tree().Unplug(0);
+    controller->DeviceChange();
+    const unsigned node = Tree().Plug({}, 0);
+    controller->DeviceChange();
+    ASSERT_EQ(holder.Arrived.size(), kDevices + 1);
+    EXPECT_EQ(holder.Arrived.back()->PnPInfo().DevicePath(), Tree().NodePath(node));
+    counts = Linux().Counts();
+    EXPECT_EQ(counts.IdentityReads, kDevices + 1);
+    EXPECT_EQ(counts.DescriptorReads, kDevices + 1);
+
+    controller.reset();
+    runtime::PumpPending();
+    EXPECT_EQ(Linux().OpenHandleCount(), 0u);
+}
+
 } // namespace
 } // namespace platform::linux_backend::testing
 

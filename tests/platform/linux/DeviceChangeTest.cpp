@@ -1,7 +1,9 @@
 #include "LinuxServicesFixture.h"
+#include "platform/linux/DeviceMonitor.h"
 #include "runtime/MainThreadQueue.h"
 #include "runtime/Pump.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -18,7 +20,9 @@ struct TMessage {
 
 class DeviceChange : public LinuxServicesTest {
 protected:
-    DeviceChange() { runtime::SetMainThread(); }
+    explicit DeviceChange(const TAdjust& adjust = {}) : LinuxServicesTest(adjust) {
+        runtime::SetMainThread();
+    }
 
     ~DeviceChange() override {
         for (HWND window : windows_) {
@@ -146,6 +150,46 @@ TEST_F(DeviceChange, AMessageForADestroyedWindowIsDropped) {
     windows_.clear();
     runtime::PumpPending();
     EXPECT_TRUE(received.empty());
+}
+
+// A sandbox without udevd and without the kernel's event socket: the device directory is
+// watched instead, and the program says so once.
+class DeviceChangeWithoutEventSockets : public DeviceChange {
+protected:
+    DeviceChangeWithoutEventSockets()
+        : DeviceChange([](TLinuxOptions& options) {
+              options.Events = TEventFeed::Automatic;
+              options.OpenKernelEvents = [] {
+                  return std::unique_ptr<TEventSource>();
+              };
+          }) {}
+};
+
+TEST_F(DeviceChangeWithoutEventSockets, NoticesNodesInTheDeviceDirectoryAndSaysSo) {
+    std::vector<TMessage> received;
+    ::testing::internal::CaptureStderr();
+    Window(received);
+    Window(received); // the monitor starts once
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("watching " + Tree().Roots().Dev + " for hidraw nodes"), std::string::npos)
+        << said;
+
+    const unsigned node = Tree().Plug();
+    ASSERT_TRUE(WaitFor(received, 2));
+    EXPECT_EQ(received[0].message, WM_DEVICECHANGE);
+    EXPECT_EQ(received[0].wParam, kDbtDevnodesChanged);
+    const DWORD before = DevInstOf(node);
+    ASSERT_NE(before, 0u);
+
+    // Gone and back under the same name: another instance.
+    Tree().Unplug(node);
+    ASSERT_TRUE(WaitFor(received, 4));
+    Tree().Plug({}, node);
+    ASSERT_TRUE(WaitFor(received, 6));
+    const DWORD after = DevInstOf(node);
+    EXPECT_NE(after, 0u);
+    EXPECT_NE(after, before);
 }
 
 } // namespace

@@ -62,6 +62,14 @@ std::vector<std::uint8_t> AdapterDescriptor() {
     };
 }
 
+std::vector<std::uint8_t> BootKeyboardDescriptor() {
+    return {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15,
+            0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08,
+            0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91,
+            0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15, 0x00,
+            0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
+}
+
 TFakeHidTree::TFakeHidTree() {
     std::string pattern = (TreeParent() / "vuz-hidraw-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -116,25 +124,35 @@ unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> n
     TNode node;
     const std::string sys = root_ + "/sys";
     std::string parent;
-    if (device.Bus == 3) {
-        const std::string port = "1-" + std::to_string(seq);
+    const std::string port = "1-" + std::to_string(seq);
+    const auto usbDevice = [&](std::uint16_t vendor, std::uint16_t product, std::uint16_t bcd,
+                               const std::optional<std::string>& manufacturer,
+                               const std::optional<std::string>& productName,
+                               const std::optional<std::string>& serial) {
         node.usbDir = sys + "/devices/pci0000:00/0000:00:14.0/usb1/" + port;
         fs::create_directories(node.usbDir);
-        WriteFile(node.usbDir + "/idVendor", LowerHex(device.VendorID, 4) + "\n");
-        WriteFile(node.usbDir + "/idProduct", LowerHex(device.ProductID, 4) + "\n");
-        WriteFile(node.usbDir + "/bcdDevice", LowerHex(device.Bcd, 4) + "\n");
+        WriteFile(node.usbDir + "/idVendor", LowerHex(vendor, 4) + "\n");
+        WriteFile(node.usbDir + "/idProduct", LowerHex(product, 4) + "\n");
+        WriteFile(node.usbDir + "/bcdDevice", LowerHex(bcd, 4) + "\n");
         WriteFile(node.usbDir + "/busnum", "1\n");
         WriteFile(node.usbDir + "/devnum", std::to_string(seq + 1) + "\n");
-        if (device.Manufacturer) {
-            WriteFile(node.usbDir + "/manufacturer", *device.Manufacturer + "\n");
+        if (manufacturer) {
+            WriteFile(node.usbDir + "/manufacturer", *manufacturer + "\n");
         }
-        if (device.Product) {
-            WriteFile(node.usbDir + "/product", *device.Product + "\n");
+        if (productName) {
+            WriteFile(node.usbDir + "/product", *productName + "\n");
         }
-        if (device.Serial) {
-            WriteFile(node.usbDir + "/serial", *device.Serial + "\n");
+        if (serial) {
+            WriteFile(node.usbDir + "/serial", *serial + "\n");
         }
+    };
+    if (device.Bus == 3) {
+        usbDevice(device.VendorID, device.ProductID, device.Bcd, device.Manufacturer,
+                  device.Product, device.Serial);
         parent = node.usbDir + "/" + port + ":1.0";
+    } else if (device.BelowUsbBridge) {
+        usbDevice(0x10C4, 0xEA90, kBridgeBcd, kBridgeManufacturer, kBridgeProduct, kBridgeSerial);
+        parent = node.usbDir + "/" + port + ":1.0/i2c-7/i2c-" + Hex(device.VendorID, 4) + ":00";
     } else {
         parent = sys + "/devices/virtual/misc/uhid";
     }

@@ -18,6 +18,15 @@ namespace platform::linux_backend::testing {
 // output payloads: the adapter's shape (8-byte reports with the ID byte).
 std::vector<std::uint8_t> AdapterDescriptor();
 
+// The boot keyboard of the HID specification: no report IDs, 8-byte input reports
+// (modifiers, a reserved byte, six key codes) and a 1-byte LED output report.
+std::vector<std::uint8_t> BootKeyboardDescriptor();
+
+inline constexpr std::uint16_t kBridgeBcd = 0x0207;
+inline constexpr const char* kBridgeManufacturer = "Silicon Labs";
+inline constexpr const char* kBridgeProduct = "CP2112 HID USB-to-SMBus Bridge";
+inline constexpr const char* kBridgeSerial = "00F1E2D3";
+
 struct TFakeDevice {
     std::uint16_t Bus = 3; // USB
     std::uint16_t VendorID = 0x0416;
@@ -32,6 +41,9 @@ struct TFakeDevice {
     std::vector<std::uint8_t> Descriptor = AdapterDescriptor();
     // The node is a directory: every data open fails, a query-only open works.
     bool Unopenable = false;
+    // A non-USB device (I2C, SPI, ...) behind a USB bridge: the USB device above it is the
+    // bridge (kBridge*), not the device itself.
+    bool BelowUsbBridge = false;
 };
 
 class TFakeHidTree {

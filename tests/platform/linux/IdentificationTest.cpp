@@ -110,6 +110,29 @@ TEST_F(Identification, TakesNameAndUniqueIdOfBluetoothDevices) {
     Linux().CloseHandle(handle);
 }
 
+// An I2C touchpad behind a USB-to-I2C bridge: the USB device above it is the bridge, whose
+// identity is not the touchpad's.
+TEST_F(Identification, KeepsANonUsbDeviceBelowAUsbBridgeApartFromTheBridge) {
+    TFakeDevice touchpad;
+    touchpad.Bus = 0x18; // I2C
+    touchpad.VendorID = 0x06CB;
+    touchpad.ProductID = 0xCD7D;
+    touchpad.HidName = "SYNA3602:00 06CB:CD7D Touchpad";
+    touchpad.BelowUsbBridge = true;
+    const unsigned node = Tree().Plug(touchpad);
+    const HANDLE handle = Open(node, 0);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    HIDD_ATTRIBUTES attributes{};
+    ASSERT_TRUE(Linux().HidD_GetAttributes(handle, &attributes));
+    EXPECT_EQ(attributes.VendorID, 0x06CB);
+    EXPECT_EQ(attributes.ProductID, 0xCD7D);
+    EXPECT_EQ(attributes.VersionNumber, 0);
+    EXPECT_EQ(String(handle, Kind::Product), u"SYNA3602:00 06CB:CD7D Touchpad");
+    EXPECT_EQ(String(handle, Kind::Manufacturer), std::nullopt);
+    EXPECT_EQ(String(handle, Kind::SerialNumber), std::nullopt);
+    Linux().CloseHandle(handle);
+}
+
 TEST_F(Identification, HandsStringsOutAsUtf16AndCutsThemToTheBuffer) {
     TFakeDevice device;
     device.Product = "Ger\xC3\xA4t \xE2\x82\xAC";

@@ -6,6 +6,7 @@
 #include "platform/SetupHidTypes.h"
 #include "platform/linux/LinuxServices.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -16,7 +17,10 @@ namespace platform::linux_backend::testing {
 
 class LinuxServicesTest : public ::testing::Test {
 protected:
-    LinuxServicesTest() {
+    using TAdjust = std::function<void(TLinuxOptions&)>;
+
+    // adjust: changes the options before the services are made.
+    explicit LinuxServicesTest(const TAdjust& adjust = {}) {
         int pair[2] = {-1, -1};
         if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, pair) != 0) {
             throw std::runtime_error("no socket pair");
@@ -26,6 +30,9 @@ protected:
         options.Roots = tree_.Roots();
         options.Events = TEventFeed::Socket;
         options.EventSocket = pair[1];
+        if (adjust) {
+            adjust(options);
+        }
         auto services = std::make_unique<TLinuxServices>(std::move(options));
         services_ = services.get();
         previous_ = InstallServices(std::move(services));

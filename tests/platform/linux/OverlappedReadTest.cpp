@@ -2,8 +2,11 @@
 
 #include <array>
 #include <atomic>
+#include <filesystem>
+#include <functional>
 #include <gmock/gmock.h>
 #include <latch>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -209,6 +212,71 @@ TEST_F(OverlappedRead, TakesWholeReportsOnly) {
     BYTE small[7];
     EXPECT_FALSE(Linux().ReadFileEx(reader_, small, sizeof small, &overlapped, &Routine));
     EXPECT_EQ(Linux().GetLastError(), ERROR_INVALID_USER_BUFFER);
+}
+
+// hidraw hands a device's reports over as they come: without a leading ID byte when the
+// device uses no report IDs. Callers always get the ID byte first, 0 for such devices.
+TEST_F(LinuxServicesTest, ReportsOfADeviceWithoutReportIdsArriveAfterAZeroByte) {
+    TFakeDevice keyboard;
+    keyboard.Descriptor = BootKeyboardDescriptor();
+    const unsigned node = Tree().Plug(keyboard);
+    const HANDLE handle = Open(node, GENERIC_READ, FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    std::array<BYTE, 9> buffer;
+    buffer.fill(0xEE);
+    TCompletion completion;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = &completion;
+    ASSERT_TRUE(Linux().ReadFileEx(handle, buffer.data(), buffer.size(), &overlapped, &Routine));
+    Tree().Feed(node, {0x02, 0x00, 0x04, 0x05, 0x00, 0x00, 0x00, 0x00});
+    ASSERT_EQ(Linux().SleepEx(INFINITE, TRUE), WAIT_IO_COMPLETION);
+    EXPECT_EQ(completion.error, ERROR_SUCCESS);
+    EXPECT_EQ(completion.bytes, 9u);
+    const std::array<BYTE, 9> expected = {0x00, 0x02, 0x00, 0x04, 0x05, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_EQ(buffer, expected);
+    EXPECT_TRUE(Linux().CloseHandle(handle));
+}
+
+// The descriptors this process holds now.
+std::size_t OpenDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
+class ReaderThreadRefused : public LinuxServicesTest {
+protected:
+    ReaderThreadRefused()
+        : LinuxServicesTest([](TLinuxOptions& options) {
+              options.StartReaderThread = [](std::function<void()>) -> std::thread {
+                  throw std::system_error(
+                      std::make_error_code(std::errc::resource_unavailable_try_again));
+              };
+          }) {}
+};
+
+// Out of threads: the overlapped open fails as out of memory and keeps no descriptor;
+// opens that need no reader still work.
+TEST_F(ReaderThreadRefused, FailsTheOverlappedOpenAndKeepsNothing) {
+    const unsigned node = Tree().Plug();
+    // What the services keep open for looking nodes up is there from the first open on.
+    const HANDLE query = Open(node, 0);
+    ASSERT_NE(query, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Linux().CloseHandle(query));
+    const std::size_t before = OpenDescriptors();
+    HANDLE handle = nullptr;
+    EXPECT_NO_THROW(handle = Open(node, GENERIC_READ, FILE_FLAG_OVERLAPPED));
+    EXPECT_EQ(handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Linux().GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(Linux().OpenHandleCount(), 0u);
+
+    const HANDLE general = Open(node, GENERIC_READ | GENERIC_WRITE);
+    ASSERT_NE(general, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Linux().CloseHandle(general));
 }
 
 struct StartCase {

@@ -27,11 +27,7 @@ void PrintTo(const DescriptorCase& c, std::ostream* out) {
 
 // The boot keyboard of the HID specification: modifiers, a reserved byte, six key codes in;
 // five LEDs and padding out.
-const Bytes kKeyboard = {
-    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
-    0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05, 0x75, 0x01,
-    0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06,
-    0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
+const Bytes kKeyboard = testing::BootKeyboardDescriptor();
 
 // The boot mouse: three buttons, padding, X and Y, in a physical collection.
 const Bytes kMouse = {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19,
@@ -67,6 +63,19 @@ const Bytes kPushPop = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x
 const Bytes kExtendedUsage = {0x0B, 0x02, 0x00, 0x01, 0x00, 0xA1, 0x01,
                               0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
 
+// The boot keyboard's top-level usage given before its page; the page in effect at the
+// collection completes it.
+const Bytes kPageAfterUsage = {0x09, 0x06, 0x05, 0x01, 0xA1, 0x01, 0x75,
+                               0x08, 0x95, 0x08, 0x81, 0x02, 0xC0};
+
+// A page changed between a usage and its collection: consumer control, not vendor-defined.
+const Bytes kPageChangedBeforeCollection = {0x06, 0x00, 0xFF, 0x09, 0x01, 0x05, 0x0C, 0xA1,
+                                            0x01, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0xC0};
+
+// An extended usage carries its own page whatever the Usage Page says later.
+const Bytes kExtendedUsageThenPage = {0x0B, 0x02, 0x00, 0x01, 0x00, 0x05, 0x0C, 0xA1,
+                                      0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
+
 class ReportLengths : public ::testing::TestWithParam<DescriptorCase> {};
 
 TEST_P(ReportLengths, CountTheLargestReportOfEachKindPlusTheIdByte) {
@@ -90,7 +99,21 @@ INSTANTIATE_TEST_SUITE_P(
                       DescriptorCase{"long item", WithLongItem(), 8, 8, 0, 0xFF00, 1},
                       DescriptorCase{"push and pop", kPushPop, 17, 5, 0, 0xFF00, 1},
                       DescriptorCase{"extended usage", kExtendedUsage, 2, 0, 0, 0x01, 0x02},
+                      DescriptorCase{"page after usage", kPageAfterUsage, 9, 0, 0, 0x01, 0x06},
+                      DescriptorCase{"page changed before collection", kPageChangedBeforeCollection,
+                                     3, 0, 0, 0x0C, 0x01},
+                      DescriptorCase{"extended usage then page", kExtendedUsageThenPage, 2, 0, 0,
+                                     0x01, 0x02},
                       DescriptorCase{"empty", {}, 0, 0, 0, 0, 0}));
+
+// hidraw hands reports over as the device sends them: with a leading ID byte only when the
+// descriptor declares report IDs.
+TEST(ReportDescriptorIds, TellWhetherReportsStartWithAnId) {
+    EXPECT_TRUE(ParseReportDescriptor(testing::AdapterDescriptor()).ReportIds);
+    EXPECT_TRUE(ParseReportDescriptor(kMultipleIds).ReportIds);
+    EXPECT_FALSE(ParseReportDescriptor(kKeyboard).ReportIds);
+    EXPECT_FALSE(ParseReportDescriptor(kNoReportIds).ReportIds);
+}
 
 struct MalformedCase {
     const char* name;
