@@ -1,10 +1,11 @@
 // vuz-demo: the utility on the simulated HID bus. With a display it is the real window to
 // click; on Qt's offscreen platform it plays a fixed scenario and exits.
-#include "app/MainLoop.h"
-#include "app/QtFormTimer.h"
 #include "app/demo/DemoDevices.h"
 #include "app/demo/DemoOutput.h"
 #include "app/demo/DemoScenario.h"
+#include "app/qt/MainLoop.h"
+#include "app/qt/PlatformChatter.h"
+#include "app/qt/QtFormTimer.h"
 #include "app/qt/QtMainForm.h"
 #include "platform/sim/SimBus.h"
 
@@ -18,6 +19,8 @@ int main(int argc, char* argv[]) {
     platform::InstallServices(std::move(simBus));
     demo::PlugStandingDevices(bus);
 
+    // Standard output carries the demo's own lines.
+    qtview::FilterPlatformChatter();
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
     const app::TTimerFactory makeTimer = [] {

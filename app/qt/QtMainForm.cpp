@@ -1,7 +1,7 @@
 #include "app/qt/QtMainForm.h"
 
-#include "app/MainLoop.h"
-#include "app/QtFormTimer.h"
+#include "app/qt/MainLoop.h"
+#include "app/qt/QtFormTimer.h"
 #include "ui_MainForm.h"
 
 #include <QEvent>

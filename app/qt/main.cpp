@@ -1,6 +1,6 @@
 // Program entry: the native platform services, the application object, the main window,
 // the message loop.
-#include "app/MainLoop.h"
+#include "app/qt/MainLoop.h"
 #include "app/qt/QtMainForm.h"
 #include "platform/PlatformServices.h"
 
