@@ -1,6 +1,7 @@
 // Program entry: the native platform services, the application object, the main window,
 // the message loop.
 #include "app/qt/MainLoop.h"
+#include "app/qt/PlatformChatter.h"
 #include "app/qt/QtMainForm.h"
 #include "platform/PlatformServices.h"
 
@@ -9,6 +10,7 @@
 int main(int argc, char* argv[]) {
     platform::InstallServices(platform::CreateNativeServices());
 
+    qtview::FilterPlatformChatter();
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
     qtview::TQtMainForm MainForm;

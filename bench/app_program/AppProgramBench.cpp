@@ -2,6 +2,7 @@
 // p99, max over many presses), and the peak resident memory of vuz-demo over its offscreen
 // scenario. Asserts nothing.
 #include "app/qt/MainLoop.h"
+#include "app/qt/PlatformChatter.h"
 #include "app/qt/QtMainForm.h"
 #include "platform/sim/ScopedSimBus.h"
 #include "runtime/Pump.h"
@@ -99,6 +100,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     const int presses = argc > 1 ? std::atoi(argv[1]) : 5000;
+    qtview::FilterPlatformChatter();
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
     int failed = MeasureClicks(presses > 0 ? presses : 5000);
