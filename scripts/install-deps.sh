@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev libudev-dev
     fontconfig fonts-dejavu-core
-    xvfb xauth x11-utils
+    xvfb xauth x11-utils imagemagick
     "$@"
 )
 

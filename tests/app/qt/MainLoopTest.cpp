@@ -1,8 +1,9 @@
-#include "app/MainLoop.h"
+#include "app/qt/MainLoop.h"
 
-#include "SimFormFixture.h"
+#include "QtFormFixture.h"
 #include "runtime/MainThreadQueue.h"
 
+#include <QListWidget>
 #include <QTest>
 #include <atomic>
 #include <thread>
@@ -26,13 +27,16 @@ TEST(MainLoopTest, ProcessingTheWaitingMessagesServesTheQueue) {
     EXPECT_EQ(ran, 2);
 }
 
-class MainLoopFormTest : public SimFormTest {};
+class MainLoopFormTest : public QtFormTest {};
 
 TEST_F(MainLoopFormTest, TheAdaptersReportsFlowThroughTheEventLoop) {
-    const TSimDeviceId id = PlugQuietly(Adapter());
-    Start();
+    const TSimDeviceId id = Bus().Plug(Adapter(), TBroadcast::No);
+    CreateWindow();
+    Core().FormActivate(nullptr);
+    runtime::PumpPending();
     TickOut();
-    ASSERT_TRUE(ReadThreadRuns());
+    ASSERT_NE(Core().TargetDevice(), nullptr);
+    ASSERT_TRUE(Core().TargetDevice()->HasReadThread());
     for (BYTE i = 0; i < 3; ++i) {
         Bus().PushInputReport(id, {0x01, i});
     }
@@ -41,15 +45,17 @@ TEST_F(MainLoopFormTest, TheAdaptersReportsFlowThroughTheEventLoop) {
         5000));
 }
 
+// The window's activation starts detection; the device change then arrives through Qt's
+// event loop alone.
 TEST_F(MainLoopFormTest, DeviceChangesReachTheWindowThroughTheEventLoop) {
-    CreateForm();
-    form->show();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    CreateWindow();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     Bus().Plug(Adapter());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->DevListBox()->count() == 1; }, 5000));
-    EXPECT_EQ(View(), ScanningView());
-    form->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->DevListBox()->count() == 1; }, 5000));
+    EXPECT_EQ(Core().StatusText(), "Scanning...");
+    window->close();
 }
 
 } // namespace

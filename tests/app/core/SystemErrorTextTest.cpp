@@ -1,9 +1,12 @@
-#include "app/SystemErrorText.h"
+#include "app/core/SystemErrorText.h"
 
 #include "FixedVersionServices.h"
 #include "platform/sim/ScopedSimBus.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -40,7 +43,7 @@ public:
 struct TTrimCase {
     const char* name;
     std::string raw;
-    QString shown;
+    std::string shown;
 };
 
 void PrintTo(const TTrimCase& c, std::ostream* out) {
@@ -67,14 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
                     TTrimCase{"Mixed", "Odd text. . \t\x7f\r\n", "Odd text"},
                     TTrimCase{"InnerStopsStay", "Version 1.0 of a.b", "Version 1.0 of a.b"},
                     TTrimCase{"OnlyTrimmed", "..  \r\n", ""}, TTrimCase{"Empty", "", ""},
-                    TTrimCase{"Longest", std::string(255, 'x'), QString(255, QLatin1Char('x'))},
+                    TTrimCase{"Longest", std::string(255, 'x'), std::string(255, 'x')},
                     TTrimCase{"TooLong", std::string(256, 'x'), ""}),
     [](const testing::TestParamInfo<TTrimCase>& info) { return info.param.name; });
 
 struct TLineCase {
     const char* prefix;
     DWORD code;
-    QString line;
+    std::string line;
 };
 
 void PrintTo(const TLineCase& c, std::ostream* out) {
@@ -88,7 +91,24 @@ protected:
 
 TEST_P(IoErrorLineTest, CarriesTheSystemTextAndTheCodeInUpperCaseHex) {
     const TLineCase& c = GetParam();
-    EXPECT_EQ(app::IoErrorLine(QString::fromLatin1(c.prefix), c.code), c.line);
+    EXPECT_EQ(app::IoErrorLine(c.prefix, c.code), c.line);
+}
+
+// "WriteError1F"
+std::string LineCaseName(const testing::TestParamInfo<TLineCase>& info) {
+    std::string name;
+    bool upper = true;
+    for (const char* p = info.param.prefix; *p != '\0'; ++p) {
+        if (*p == ' ') {
+            upper = true;
+            continue;
+        }
+        name += upper ? *p : static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+        upper = false;
+    }
+    std::array<char, 12> code{};
+    std::snprintf(code.data(), code.size(), "%lX", static_cast<unsigned long>(info.param.code));
+    return name + code.data();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -101,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "WRITE ERROR: The supplied user buffer is not valid for the requested "
                   "operation (6F8)"},
         TLineCase{"READ ERROR", 0xDEADBEEF, "READ ERROR:  (DEADBEEF)"},
-        TLineCase{"READ ERROR", 0xABC, "READ ERROR:  (ABC)"}));
+        TLineCase{"READ ERROR", 0xABC, "READ ERROR:  (ABC)"}),
+    LineCaseName);
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "SimFormFixture.h"
 
-#include <QTest>
-
 namespace apptest {
 namespace {
 
@@ -15,8 +13,8 @@ TEST_F(TargetDetectionTest, WithNoDeviceTheCountdownIsNeverArmed) {
 
     EXPECT_FALSE(form->CheckTargetTimer().Enabled());
     EXPECT_EQ(View(), (TView{{}, Blue, {}, {}, false, true}));
-    EXPECT_TRUE(Log().isEmpty());
-    EXPECT_EQ(form->DevListBox()->count(), 0);
+    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(DeviceList().size(), 0U);
     EXPECT_FALSE(form->Connected());
 }
 
@@ -27,22 +25,19 @@ TEST_F(TargetDetectionTest, DetectionStartsWhenTheWindowIsFirstActivated) {
     // The controller's first notification reports the adapter, which arms the countdown,
     // but the window does not rebuild before it has been activated.
     EXPECT_TRUE(form->CheckTargetTimer().Enabled());
-    EXPECT_TRUE(Log().isEmpty());
-    EXPECT_EQ(form->DevListBox()->count(), 0);
+    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(DeviceList().size(), 0U);
     EXPECT_TRUE(form->HidCtl().OnArrival().Assigned());
     EXPECT_TRUE(form->HidCtl().OnRemoval().Assigned());
     EXPECT_TRUE(form->HidCtl().OnEnumerate().Assigned());
     EXPECT_TRUE(form->HidCtl().OnDeviceDataError().Assigned());
     EXPECT_FALSE(form->HidCtl().OnDeviceChange().Assigned());
 
-    form->show();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->FormActivate(nullptr);
     Serve();
 
     EXPECT_TRUE(form->CheckTargetTimer().Enabled());
     EXPECT_EQ(View(), ScanningView());
-    form->close();
 }
 
 TEST_F(TargetDetectionTest, AnArrivalScansAndTheThirdTickFindsTheAdapter) {
@@ -50,11 +45,10 @@ TEST_F(TargetDetectionTest, AnArrivalScansAndTheThirdTickFindsTheAdapter) {
     Plug(Adapter(u"SER42"));
 
     EXPECT_EQ(View(), ScanningView());
-    EXPECT_THAT(Log(), ElementsAre(QString(), QStringLiteral("Scanning...")));
+    EXPECT_THAT(Log(), ElementsAre(std::string(), "Scanning..."));
     EXPECT_EQ(form->CheckTargetTimer().Tag, 3);
-    EXPECT_THAT(DeviceList(),
-                ElementsAre(QStringLiteral("VUZ Programming Adapter (Serial=SER42)")));
-    EXPECT_EQ(form->DevListBox()->currentRow(), 0);
+    EXPECT_THAT(DeviceList(), ElementsAre("VUZ Programming Adapter (Serial=SER42)"));
+    EXPECT_EQ(view.DeviceListSelection, 0);
 
     Tick(2);
     EXPECT_EQ(View(), ScanningView());
@@ -62,9 +56,8 @@ TEST_F(TargetDetectionTest, AnArrivalScansAndTheThirdTickFindsTheAdapter) {
     EXPECT_EQ(form->TargetDevice(), nullptr);
 
     Tick();
-    EXPECT_EQ(View(), ConnectedView(QStringLiteral("SER42")));
-    EXPECT_THAT(Log(), ElementsAre(QString(), QStringLiteral("Scanning..."),
-                                   QStringLiteral("ZEM VUZ SER42 is connected.")));
+    EXPECT_EQ(View(), ConnectedView("SER42"));
+    EXPECT_THAT(Log(), ElementsAre(std::string(), "Scanning...", "ZEM VUZ SER42 is connected."));
     EXPECT_FALSE(form->CheckTargetTimer().Enabled());
     EXPECT_TRUE(form->Connected());
     EXPECT_EQ(form->TargetDevice(), form->DevListDevice(0));
@@ -76,10 +69,10 @@ TEST_F(TargetDetectionTest, DevicesPresentAtStartAreFoundAfterActivation) {
     PlugQuietly(Adapter(u"EARLY"));
     Start();
     EXPECT_EQ(View(), ScanningView());
-    EXPECT_EQ(form->DevListBox()->count(), 2);
+    EXPECT_EQ(DeviceList().size(), 2U);
     TickOut();
-    EXPECT_EQ(View(), ConnectedView(QStringLiteral("EARLY")));
-    EXPECT_EQ(form->DevListBox()->currentRow(), 1);
+    EXPECT_EQ(View(), ConnectedView("EARLY"));
+    EXPECT_EQ(view.DeviceListSelection, 1);
     EXPECT_EQ(form->TargetDevice(), form->DevListDevice(1));
 }
 
@@ -89,16 +82,15 @@ TEST_F(TargetDetectionTest, ReArmingRestartsTheCountAndOnlyOneSearchRuns) {
     Tick(2);
     Plug(OtherDevice(0x1234, 0x0001));
     EXPECT_EQ(form->CheckTargetTimer().Tag, 3);
-    EXPECT_EQ(form->DevListBox()->count(), 2) << "one rebuild per reconciliation";
+    EXPECT_EQ(DeviceList().size(), 2U) << "one rebuild per reconciliation";
     Plug(Adapter());
-    EXPECT_EQ(form->DevListBox()->count(), 3);
+    EXPECT_EQ(DeviceList().size(), 3U);
     Tick(2);
     EXPECT_EQ(View(), ScanningView());
     Tick();
-    EXPECT_EQ(View(), ConnectedView(QStringLiteral("VUZ0001")));
+    EXPECT_EQ(View(), ConnectedView("VUZ0001"));
     // One "Scanning..." for the whole burst, one result.
-    EXPECT_THAT(Log(), ElementsAre(QString(), QStringLiteral("Scanning..."),
-                                   QStringLiteral("ZEM VUZ VUZ0001 is connected.")));
+    EXPECT_THAT(Log(), ElementsAre(std::string(), "Scanning...", "ZEM VUZ VUZ0001 is connected."));
 }
 
 TEST_F(TargetDetectionTest, WithoutTheAdapterTheSearchReportsItMissing) {
@@ -106,8 +98,7 @@ TEST_F(TargetDetectionTest, WithoutTheAdapterTheSearchReportsItMissing) {
     Plug(OtherDevice());
     TickOut();
     EXPECT_EQ(View(), NotFoundView());
-    EXPECT_THAT(Log(), ElementsAre(QString(), QStringLiteral("Scanning..."),
-                                   QStringLiteral("VUZ Device is not found.")));
+    EXPECT_THAT(Log(), ElementsAre(std::string(), "Scanning...", "VUZ Device is not found."));
     EXPECT_FALSE(form->Connected());
     EXPECT_EQ(form->TargetDevice(), nullptr);
     EXPECT_FALSE(form->CheckTargetTimer().Enabled());
@@ -115,7 +106,7 @@ TEST_F(TargetDetectionTest, WithoutTheAdapterTheSearchReportsItMissing) {
     // Any arrival scans again, and logs the scan again.
     Plug(Adapter());
     EXPECT_EQ(View(), ScanningView());
-    EXPECT_EQ(Log().mid(3), (QStringList{QString(), QStringLiteral("Scanning...")}));
+    EXPECT_EQ(From(Log(), 3), (TLines{std::string(), "Scanning..."}));
 }
 
 TEST_F(TargetDetectionTest, ATickWithNoCountLeftOnlyStopsTheTimer) {
@@ -124,7 +115,7 @@ TEST_F(TargetDetectionTest, ATickWithNoCountLeftOnlyStopsTheTimer) {
     form->CheckTargetTimer().SetEnabled(true);
     Tick();
     EXPECT_FALSE(form->CheckTargetTimer().Enabled());
-    EXPECT_TRUE(Log().isEmpty()) << "no search";
+    EXPECT_TRUE(Log().empty()) << "no search";
 }
 
 struct TIdentityCase {
@@ -156,7 +147,7 @@ TEST_P(AdapterIdentityTest, OnlyAllThreeMarksMakeTheAdapter) {
     Tick();
 
     EXPECT_EQ(form->Connected(), c.found);
-    EXPECT_EQ(View(), c.found ? ConnectedView(QStringLiteral("VUZ0001")) : NotFoundView());
+    EXPECT_EQ(View(), c.found ? ConnectedView("VUZ0001") : NotFoundView());
     EXPECT_EQ(Bus().CallCount("HidP_GetCaps") > 0, c.capsRead);
 }
 
@@ -185,7 +176,7 @@ TEST_F(TargetDetectionTest, OfTwoAdaptersTheFirstSlotWins) {
     PlugQuietly(Adapter(u"SECOND"));
     Start();
     TickOut();
-    EXPECT_EQ(View(), ConnectedView(QStringLiteral("FIRST")));
+    EXPECT_EQ(View(), ConnectedView("FIRST"));
     EXPECT_EQ(form->TargetDevice(), form->DevListDevice(1));
     EXPECT_FALSE(form->DevListDevice(2)->HasReadThread()) << "the other one is left alone";
 }
@@ -196,8 +187,8 @@ TEST_F(TargetDetectionTest, AnAdapterWithoutSerialNumberLeavesTwoBlanks) {
     PlugQuietly(device);
     Start();
     TickOut();
-    EXPECT_EQ(form->StatusPanel(2)->text(), QStringLiteral("ZEM VUZ "));
-    EXPECT_EQ(form->StatusLabel()->text(), QStringLiteral("ZEM VUZ  is connected."));
+    EXPECT_EQ(view.Panels[2], "ZEM VUZ ");
+    EXPECT_EQ(view.StatusText, "ZEM VUZ  is connected.");
     EXPECT_TRUE(form->Connected());
 }
 
@@ -207,7 +198,7 @@ TEST_F(TargetDetectionTest, AQueryOnlyAdapterIsFoundButNotRead) {
     PlugQuietly(device);
     Start();
     TickOut();
-    EXPECT_EQ(View(), ConnectedView(QStringLiteral("VUZ0001")));
+    EXPECT_EQ(View(), ConnectedView("VUZ0001"));
     ASSERT_NE(form->TargetDevice(), nullptr);
     EXPECT_FALSE(form->TargetDevice()->HasReadThread());
     EXPECT_FALSE(form->TargetDevice()->OnData().Assigned());
@@ -219,15 +210,15 @@ TEST_F(TargetDetectionTest, UnpluggingTheAdapterScansAtOnceThenReportsItMissing)
     Start();
     TickOut();
     ASSERT_TRUE(form->Connected());
-    const QStringList before = Log();
+    const TLines before = Log();
 
     Unplug(adapter);
     EXPECT_EQ(View(), ScanningView());
     EXPECT_EQ(form->TargetDevice(), nullptr);
-    EXPECT_EQ(form->DevListBox()->count(), 1) << "the adapter's entry is gone";
+    EXPECT_EQ(DeviceList().size(), 1U) << "the adapter's entry is gone";
     EXPECT_TRUE(form->Connected()) << "until the next search";
-    EXPECT_EQ(WithoutReadErrors(Log()).mid(before.size()),
-              (QStringList{QString(), QStringLiteral("Scanning...")}));
+    EXPECT_EQ(From(WithoutReadErrors(Log()), before.size()),
+              (TLines{std::string(), "Scanning..."}));
 
     TickOut();
     EXPECT_EQ(View(), NotFoundView());
@@ -244,7 +235,7 @@ TEST_F(TargetDetectionTest, AnAdapterThatComesBackWhileScanningIsFoundAgain) {
     Plug(Adapter(u"BACK"));
     EXPECT_EQ(form->CheckTargetTimer().Tag, 2);
     Tick(2);
-    EXPECT_EQ(View(), ConnectedView(QStringLiteral("BACK")));
+    EXPECT_EQ(View(), ConnectedView("BACK"));
     EXPECT_TRUE(ReadThreadRuns());
 }
 
@@ -254,7 +245,7 @@ TEST_F(TargetDetectionTest, OtherDevicesComingAndGoingWhileConnectedChangeNothin
     Start();
     TickOut();
     const TView connected = View();
-    const QStringList log = Log();
+    const TLines log = Log();
     hid::THidDevice* target = form->TargetDevice();
 
     const TSimDeviceId newcomer = Plug(OtherDevice(0x1234, 0x5678));
@@ -266,7 +257,7 @@ TEST_F(TargetDetectionTest, OtherDevicesComingAndGoingWhileConnectedChangeNothin
     EXPECT_EQ(Log(), log);
     EXPECT_FALSE(form->CheckTargetTimer().Enabled());
     EXPECT_EQ(form->TargetDevice(), target);
-    EXPECT_EQ(form->DevListBox()->count(), 2) << "the list keeps the departed device's entry";
+    EXPECT_EQ(DeviceList().size(), 2U) << "the list keeps the departed device's entry";
     EXPECT_TRUE(ReadThreadRuns());
 }
 
@@ -274,11 +265,11 @@ TEST_F(TargetDetectionTest, ASecondActivationDoesNotRebuild) {
     PlugQuietly(Adapter());
     Start();
     TickOut();
-    const QStringList log = Log();
+    const TLines log = Log();
     hid::THidDevice* target = form->TargetDevice();
     Bus().ResetCallCounts();
 
-    form->FormActivate(form.get());
+    form->FormActivate(nullptr);
     Serve();
 
     EXPECT_EQ(Log(), log);
@@ -291,8 +282,8 @@ TEST_F(TargetDetectionTest, ARebuildWhileScanningLogsNothingMore) {
     Plug(OtherDevice());
     Plug(OtherDevice(0x1111, 0x2222));
     Plug(OtherDevice(0x3333, 0x4444));
-    EXPECT_THAT(Log(), ElementsAre(QString(), QStringLiteral("Scanning...")));
-    EXPECT_EQ(form->DevListBox()->count(), 3);
+    EXPECT_THAT(Log(), ElementsAre(std::string(), "Scanning..."));
+    EXPECT_EQ(DeviceList().size(), 3U);
 }
 
 TEST_F(TargetDetectionTest, TheRebuildChecksEveryDeviceInAgainAndOutAfresh) {
@@ -301,7 +292,7 @@ TEST_F(TargetDetectionTest, TheRebuildChecksEveryDeviceInAgainAndOutAfresh) {
     hid::THidDevice* first = form->DevListDevice(0);
     EXPECT_TRUE(first->IsCheckedOut());
     Plug(Adapter());
-    ASSERT_EQ(form->DevListBox()->count(), 2);
+    ASSERT_EQ(DeviceList().size(), 2U);
     EXPECT_TRUE(form->DevListDevice(0)->IsCheckedOut());
     EXPECT_TRUE(form->DevListDevice(1)->IsCheckedOut());
     EXPECT_EQ(form->HidCtl().CheckedOutCount(), 2);

@@ -8,8 +8,8 @@ namespace {
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-const QString Progress = QStringLiteral("Enable KVM Programmer...");
-const QString Enabled = QStringLiteral("KVM Programmer is enabled.");
+const std::string Progress = "Enable KVM Programmer...";
+const std::string Enabled = "KVM Programmer is enabled.";
 
 class CommandChannelTest : public SimFormTest {
 protected:
@@ -47,7 +47,7 @@ TEST_P(ReportLengthTest, ProgramWritesTheWholeOutputReport) {
     const TSimDeviceId id = StartConnected(adapter);
     const TView connected = View();
 
-    form->InProgButton()->click();
+    PressProgram();
 
     EXPECT_THAT(Bus().Writes(id), ElementsAre(EnableReport(GetParam())));
     EXPECT_EQ(View(), AfterCommand(connected));
@@ -56,11 +56,15 @@ TEST_P(ReportLengthTest, ProgramWritesTheWholeOutputReport) {
     EXPECT_EQ(Bus().Writes(id).size(), 2U);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, ReportLengthTest, testing::Values(8, 3, 64, 128));
+std::string LengthName(const testing::TestParamInfo<USHORT>& info) {
+    return "Length" + std::to_string(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ReportLengthTest, testing::Values(8, 3, 64, 128), LengthName);
 
 TEST_F(CommandChannelTest, TheAdaptersReportIs050002AndZeros) {
     const TSimDeviceId id = StartConnected();
-    form->InProgButton()->click();
+    PressProgram();
     EXPECT_THAT(Bus().Writes(id),
                 ElementsAre(std::vector<BYTE>{0x05, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00}));
 }
@@ -76,39 +80,40 @@ TEST_P(OversizedReportTest, AReportLongerThanTheBufferIsRefusedAndLogged) {
     EXPECT_EQ(form->EnableProgrammer(), -1);
 
     EXPECT_THAT(Bus().Writes(id), IsEmpty());
-    EXPECT_EQ(Log().back(), QStringLiteral("WRITE ERROR: The supplied user buffer is not valid "
-                                           "for the requested operation (6F8)"));
+    EXPECT_EQ(Log().back(), "WRITE ERROR: The supplied user buffer is not valid "
+                            "for the requested operation (6F8)");
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, OversizedReportTest, testing::Values(129, 512, 65535));
+INSTANTIATE_TEST_SUITE_P(Lengths, OversizedReportTest, testing::Values(129, 512, 65535),
+                         LengthName);
 
 TEST_F(CommandChannelTest, WithNoDeviceAtAllProgramShowsProgressAndWritesNothing) {
     Start(); // nothing to find: the button keeps its design state
-    ASSERT_TRUE(form->InProgButton()->isEnabled());
+    ASSERT_TRUE(view.ProgramEnabled);
 
-    form->InProgButton()->click();
+    PressProgram();
 
     EXPECT_EQ(View(), (TView{Progress, Green, {}, {}, false, true}));
-    EXPECT_TRUE(Log().isEmpty());
+    EXPECT_TRUE(Log().empty());
 }
 
 TEST_F(CommandChannelTest, BeforeTheSearchHasFoundTheAdapterNothingIsWritten) {
     const TSimDeviceId id = PlugQuietly(Adapter());
     Start(); // scanning: the search has not run yet
-    const QStringList log = Log();
+    const TLines log = Log();
 
     EXPECT_EQ(form->EnableProgrammer(), -1);
 
     EXPECT_THAT(Bus().Writes(id), IsEmpty());
     EXPECT_EQ(Log(), log);
-    EXPECT_EQ(form->StatusLabel()->text(), Progress);
+    EXPECT_EQ(view.StatusText, Progress);
 }
 
 TEST_F(CommandChannelTest, AfterExitNothingIsWritten) {
     const TSimDeviceId id = StartConnected();
-    form->show();
-    form->ExitButton()->click();
-    const QStringList log = Log();
+    form->ExitButtonClick(nullptr);
+    EXPECT_TRUE(view.Closed);
+    const TLines log = Log();
 
     EXPECT_EQ(form->EnableProgrammer(), -1);
     EXPECT_THAT(Bus().Writes(id), IsEmpty());
@@ -122,10 +127,8 @@ TEST_F(CommandChannelTest, AFailedWriteIsLoggedWithTheSystemText) {
 
     EXPECT_EQ(form->EnableProgrammer(), -1);
 
-    EXPECT_EQ(
-        Log().back(),
-        QStringLiteral("WRITE ERROR: A device attached to the system is not functioning (1F)"));
-    EXPECT_FALSE(Log().contains(Enabled));
+    EXPECT_EQ(Log().back(), "WRITE ERROR: A device attached to the system is not functioning (1F)");
+    EXPECT_THAT(Log(), testing::Not(testing::Contains(Enabled)));
     EXPECT_EQ(View(), AfterCommand(connected));
     // The next press goes through.
     EXPECT_EQ(form->EnableProgrammer(), 0);
@@ -139,17 +142,17 @@ TEST_F(CommandChannelTest, AReadErrorIsLogged) {
     // The pending read completes; the next one fails to start.
     Bus().PushInputReport(id, {0x01, 0x02});
 
-    const QString line = QStringLiteral(
-        "READ ERROR: Not enough memory resources are available to process this command (8)");
-    EXPECT_TRUE(runtime::PumpUntil([&] { return Log().contains(line); }));
-    EXPECT_EQ(Log().count(line), 1);
-    EXPECT_EQ(View(), ConnectedView(QStringLiteral("VUZ0001")));
+    const std::string line =
+        ("READ ERROR: Not enough memory resources are available to process this command (8)");
+    EXPECT_TRUE(runtime::PumpUntil([&] { return CountContaining(Log(), line) > 0; }));
+    EXPECT_EQ(CountContaining(Log(), line), 1U);
+    EXPECT_EQ(View(), ConnectedView("VUZ0001"));
 }
 
 TEST_F(CommandChannelTest, InputReportsAreConsumedWithoutAnyVisibleEffect) {
     const TSimDeviceId id = StartConnected();
     const TView connected = View();
-    const QStringList log = Log();
+    const TLines log = Log();
 
     for (BYTE i = 0; i < 5; ++i) {
         Bus().PushInputReport(id, {0x01, i});
@@ -163,19 +166,19 @@ TEST_F(CommandChannelTest, InputReportsAreConsumedWithoutAnyVisibleEffect) {
 
 TEST_F(CommandChannelTest, AnAdapterPulledWhileTheCommandWaitsIsNotWritten) {
     const TSimDeviceId id = StartConnected();
-    const QStringList before = Log();
+    const TLines before = Log();
     // The notification waits in the queue; the command's message processing delivers it.
     Bus().Unplug(id);
 
-    form->InProgButton()->click();
+    PressProgram();
 
     EXPECT_THAT(Bus().Writes(id), IsEmpty());
     EXPECT_EQ(form->TargetDevice(), nullptr);
-    EXPECT_EQ(form->StatusLabel()->text(), QStringLiteral("Scanning..."));
-    EXPECT_TRUE(form->InProgButton()->isEnabled()) << "enabled again by the click handler";
+    EXPECT_EQ(view.StatusText, "Scanning...");
+    EXPECT_TRUE(view.ProgramEnabled) << "enabled again by the click handler";
     // The label read the progress text, so the scan is logged; no write error.
-    EXPECT_EQ(WithoutReadErrors(Log()).mid(before.size()),
-              (QStringList{QString(), QStringLiteral("Scanning...")}));
+    EXPECT_EQ(From(WithoutReadErrors(Log()), before.size()),
+              (TLines{std::string(), "Scanning..."}));
 
     TickOut();
     EXPECT_EQ(View(), NotFoundView());

@@ -1,6 +1,7 @@
 // The app tests run inside one QApplication on the offscreen platform, with the runtime's
 // main-thread queue joined to Qt's event loop as in the program.
-#include "app/MainLoop.h"
+#include "app/qt/MainLoop.h"
+#include "app/qt/PlatformChatter.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    qtview::FilterPlatformChatter();
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
     testing::InitGoogleTest(&argc, argv);

@@ -6,11 +6,10 @@
 
 #include "SimFormFixture.h"
 
-#include <QString>
-#include <QStringList>
 #include <algorithm>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace apptest {
@@ -21,12 +20,12 @@ class TOutcomeModel {
 public:
     struct TDevice {
         TDeviceKind Kind;
-        QString Serial;
+        std::string Serial;
         bool Present = true;
     };
 
     // Returns the model's index of the new device (plug order).
-    std::size_t Plug(TDeviceKind kind, const QString& serial) {
+    std::size_t Plug(TDeviceKind kind, const std::string& serial) {
         devices.push_back({kind, serial, true});
         return devices.size() - 1;
     }
@@ -87,7 +86,7 @@ public:
             }
             return false;
         }
-        view.Label = QStringLiteral("Enable KVM Programmer...");
+        view.Label = "Enable KVM Programmer...";
         view.Colour = Green;
         if (pendingChange) {
             Reconcile();
@@ -95,16 +94,16 @@ public:
         bool written = false;
         if (target) {
             written = true;
-            log << (writeFails ? QStringLiteral("WRITE ERROR: A device attached to the system is "
-                                                "not functioning (1F)")
-                               : QStringLiteral("KVM Programmer is enabled."));
+            log.push_back(writeFails ? "WRITE ERROR: A device attached to the system is not "
+                                       "functioning (1F)"
+                                     : "KVM Programmer is enabled.");
         }
         view.ProgramEnabled = true;
         return written;
     }
 
     const TView& View() const { return view; }
-    const QStringList& Log() const { return log; }
+    const TLines& Log() const { return log; }
     bool TimerEnabled() const { return timerEnabled; }
     bool Connected() const { return connected; }
     // The device the window writes to, if any.
@@ -115,19 +114,20 @@ private:
     bool Held(std::size_t d) const { return std::find(held.begin(), held.end(), d) != held.end(); }
 
     void Arm() {
-        tag = TMainForm::CountdownTicks;
+        tag = app::TMainForm::CountdownTicks;
         timerEnabled = true;
     }
 
     void Rebuild() {
         view.GreenBall = false;
-        const bool wasScanning = view.Label == QStringLiteral("Scanning...");
-        view.Label = QStringLiteral("Scanning...");
+        const bool wasScanning = view.Label == "Scanning...";
+        view.Label = "Scanning...";
         view.Colour = Green;
         view.Panel1 = view.Label;
         view.Panel2.clear();
         if (!wasScanning) {
-            log << QString() << QStringLiteral("Scanning...");
+            log.push_back({});
+            log.push_back("Scanning...");
         }
         view.ProgramEnabled = false;
         target.reset();
@@ -140,26 +140,26 @@ private:
         connected = false;
         for (std::size_t d : held) {
             if (devices[d].Present && devices[d].Kind == TDeviceKind::Adapter) {
-                view.Panel2 = QStringLiteral("ZEM VUZ ") + devices[d].Serial;
+                view.Panel2 = "ZEM VUZ " + devices[d].Serial;
                 view = {view.Panel2 + " is connected.",
                         Blue,
                         view.Panel2 + " is connected.",
                         view.Panel2,
                         true,
                         true};
-                log << view.Label;
+                log.push_back(view.Label);
                 connected = true;
                 target = d;
                 return;
             }
         }
-        view = {QStringLiteral("Please connect VUZ Device."),
+        view = {"Please connect VUZ Device.",
                 Red,
-                QStringLiteral("VUZ Device is not found."),
+                "VUZ Device is not found.",
                 view.Panel2,
                 false,
                 false};
-        log << view.Panel1;
+        log.push_back(view.Panel1);
     }
 
     std::vector<TDevice> devices;
@@ -170,7 +170,7 @@ private:
     bool connected = false;
     std::optional<std::size_t> target;
     TView view{{}, Blue, {}, {}, false, true};
-    QStringList log;
+    TLines log;
 };
 
 } // namespace apptest

@@ -1,67 +1,60 @@
-// A window on a fresh simulated HID bus: devices to plug, the window's visible state in one
-// record, ticks by calling the tick handler, and the bus checked for misuse and leaks once
-// the window is gone.
+// The window's behaviour on a fresh simulated HID bus with a recording view: devices to
+// plug, what the view shows in one record, ticks by calling the tick handler, and the bus
+// checked for misuse and leaks once the window is gone.
 #pragma once
 
-#include "app/MainForm.h"
+#include "RecordingView.h"
+#include "app/core/MainForm.h"
 #include "platform/sim/ScopedSimBus.h"
 #include "runtime/Pump.h"
 
-#include <QColor>
-#include <QImage>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QStringList>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace apptest {
 
 using platform::sim::TBroadcast;
-using platform::sim::TSimDeviceId;
 using platform::sim::TSimDeviceConfig;
+using platform::sim::TSimDeviceId;
 using platform::sim::TSimString;
 
-inline const QColor Green(0, 128, 0);
-inline const QColor Blue(0, 0, 255);
-inline const QColor Red(255, 0, 0);
+using TLines = std::vector<std::string>;
+
+inline constexpr app::TRgb Green = app::ProgressColour;
+inline constexpr app::TRgb Blue = app::ConnectedColour;
+inline constexpr app::TRgb Red = app::NotFoundColour;
 
 // What the operator sees.
 struct TView {
-    QString Label;
-    QColor Colour;
-    QString Panel1;
-    QString Panel2;
+    std::string Label;
+    app::TRgb Colour;
+    std::string Panel1;
+    std::string Panel2;
     bool GreenBall = false;
     bool ProgramEnabled = false;
 
     friend bool operator==(const TView&, const TView&) = default;
     friend std::ostream& operator<<(std::ostream& out, const TView& v) {
-        return out << "{\"" << v.Label.toStdString() << "\" " << v.Colour.name().toStdString()
-                   << " p1=\"" << v.Panel1.toStdString() << "\" p2=\"" << v.Panel2.toStdString()
-                   << "\" " << (v.GreenBall ? "green" : "grey") << " "
+        return out << "{\"" << v.Label << "\" rgb(" << int{v.Colour.Red} << ","
+                   << int{v.Colour.Green} << "," << int{v.Colour.Blue} << ") p1=\"" << v.Panel1
+                   << "\" p2=\"" << v.Panel2 << "\" " << (v.GreenBall ? "green" : "grey") << " "
                    << (v.ProgramEnabled ? "enabled" : "disabled") << "}";
     }
 };
 
 inline TView ScanningView() {
-    return {QStringLiteral("Scanning..."), Green, QStringLiteral("Scanning..."), {}, false, false};
+    return {"Scanning...", Green, "Scanning...", {}, false, false};
 }
-inline TView ConnectedView(const QString& serial) {
-    const QString name = QStringLiteral("ZEM VUZ ") + serial;
+inline TView ConnectedView(const std::string& serial) {
+    const std::string name = "ZEM VUZ " + serial;
     return {name + " is connected.", Blue, name + " is connected.", name, true, true};
 }
 inline TView NotFoundView() {
-    return {QStringLiteral("Please connect VUZ Device."),
-            Red,
-            QStringLiteral("VUZ Device is not found."),
-            {},
-            false,
-            false};
+    return {"Please connect VUZ Device.", Red, "VUZ Device is not found.", {}, false, false};
 }
 
 // The adapter's IDs and report lengths with the given serial number.
@@ -81,20 +74,46 @@ inline TSimDeviceConfig OtherDevice(USHORT vendor = 0x046D, USHORT product = 0xC
     return device;
 }
 
+inline bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
 // Read errors of an adapter that was just pulled may or may not reach the log before the
 // window rebuilds its list; comparisons that do not expect them leave them out.
-inline QStringList WithoutReadErrors(const QStringList& lines) {
-    QStringList kept;
-    for (const QString& line : lines) {
-        if (!line.startsWith(QStringLiteral("READ ERROR: "))) {
-            kept << line;
+inline TLines WithoutReadErrors(const TLines& lines) {
+    TLines kept;
+    for (const std::string& line : lines) {
+        if (!StartsWith(line, "READ ERROR: ")) {
+            kept.push_back(line);
         }
     }
     return kept;
 }
 
+// The lines from index first on.
+inline TLines From(const TLines& lines, std::size_t first) {
+    return first < lines.size()
+               ? TLines(lines.begin() + static_cast<std::ptrdiff_t>(first), lines.end())
+               : TLines{};
+}
+
+// How many lines contain the text.
+inline std::size_t CountContaining(const TLines& lines, const std::string& text) {
+    std::size_t n = 0;
+    for (const std::string& line : lines) {
+        n += line.find(text) != std::string::npos ? 1 : 0;
+    }
+    return n;
+}
+
 class SimFormTest : public testing::Test {
 protected:
+    SimFormTest() {
+        // What the message loop would deliver while the window processes its messages.
+        view.OnProcessMessages = [] {
+            runtime::PumpPending();
+        };
+    }
     ~SimFormTest() override = default;
 
     void TearDown() override {
@@ -111,10 +130,12 @@ protected:
     // showing does; then lets the message loop deliver what is waiting.
     void Start() {
         CreateForm();
-        form->FormActivate(form.get());
+        form->FormActivate(nullptr);
         Serve();
     }
-    void CreateForm() { form = std::make_unique<TMainForm>(); }
+    void CreateForm() {
+        form = std::make_unique<app::TMainForm>(view, std::make_unique<app::TManualTimer>());
+    }
 
     // Plugs a device that is there before the window starts.
     TSimDeviceId PlugQuietly(TSimDeviceConfig device) {
@@ -134,62 +155,45 @@ protected:
     // Runs every call waiting for the main thread (device-change messages, hand-overs).
     static void Serve() { runtime::PumpPending(); }
 
+    // The timer's ticks; a tick of a stopped timer does nothing, as on a real loop.
     void Tick(int count = 1) {
         for (int i = 0; i < count; ++i) {
-            form->CheckTargetTimerTimer(&form->CheckTargetTimer());
+            form->CheckTargetTimer().Tick();
         }
     }
     // Ticks until the countdown has ended (at most its length).
     void TickOut() {
-        for (int i = 0; i < TMainForm::CountdownTicks && form->CheckTargetTimer().Enabled(); ++i) {
+        for (int i = 0; i < app::TMainForm::CountdownTicks && form->CheckTargetTimer().Enabled();
+             ++i) {
             Tick();
+        }
+    }
+    // A press of "Program": the button's handler runs only while the button is enabled.
+    void PressProgram() {
+        if (view.ProgramEnabled) {
+            form->InProgButtonClick(nullptr);
         }
     }
 
     TView View() const {
-        const QImage ball = form->ConnectBallImage()->pixmap().toImage();
-        return {form->StatusLabel()->text(),
-                form->StatusLabel()->palette().color(QPalette::WindowText),
-                form->StatusPanel(1)->text(),
-                form->StatusPanel(2)->text(),
-                ball == form->Green_Image()->pixmap().toImage(),
-                form->InProgButton()->isEnabled()};
+        return {view.StatusText,
+                view.StatusColour,
+                view.Panels[app::StatusPanel],
+                view.Panels[app::AdapterPanel],
+                view.GreenBall,
+                view.ProgramEnabled};
     }
 
-    QStringList Log() const {
-        QStringList lines;
-        for (int row = 0; row < form->HistoryListBox()->count(); ++row) {
-            lines << form->HistoryListBox()->item(row)->text();
-        }
-        return lines;
-    }
-
-    QStringList DeviceList() const {
-        QStringList lines;
-        for (int row = 0; row < form->DevListBox()->count(); ++row) {
-            lines << form->DevListBox()->item(row)->text();
-        }
-        return lines;
-    }
+    const TLines& Log() const { return view.Log; }
+    const TLines& DeviceList() const { return view.DeviceList; }
 
     bool ReadThreadRuns() const {
         return form->TargetDevice() != nullptr && form->TargetDevice()->HasReadThread();
     }
 
     platform::sim::TScopedSimBus sim;
-    std::unique_ptr<TMainForm> form;
+    TRecordingView view;
+    std::unique_ptr<app::TMainForm> form;
 };
 
 } // namespace apptest
-
-// gtest prints QStrings readably.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& lines, std::ostream* out) {
-    *out << '[';
-    for (const QString& line : lines) {
-        *out << '"' << line.toStdString() << "\" ";
-    }
-    *out << ']';
-}

@@ -1,7 +1,8 @@
 // Program entry: the native platform services, the application object, the main window,
 // the message loop.
-#include "app/MainForm.h"
-#include "app/MainLoop.h"
+#include "app/qt/MainLoop.h"
+#include "app/qt/PlatformChatter.h"
+#include "app/qt/QtMainForm.h"
 #include "platform/PlatformServices.h"
 
 #include <QApplication>
@@ -9,9 +10,10 @@
 int main(int argc, char* argv[]) {
     platform::InstallServices(platform::CreateNativeServices());
 
+    qtview::FilterPlatformChatter();
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
-    TMainForm MainForm;
+    qtview::TQtMainForm MainForm;
     MainForm.show();
     // Detection starts at the first activation; without a window manager nothing else
     // activates the window.

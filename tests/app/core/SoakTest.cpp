@@ -11,7 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr DWORD InjectedReadError = ERROR_NOT_ENOUGH_MEMORY;
-const QString InjectedReadErrorSuffix = QStringLiteral(" (8)");
+const std::string InjectedReadErrorSuffix = " (8)";
 
 // Random plugging, unplugging, ticks, presses of "Program", failed writes and failed reads
 // on the simulated bus, each checked against the reference model.
@@ -25,12 +25,12 @@ protected:
             RunOne(op, random);
             Compare(step, op);
         }
-        const QStringList log = Log();
+        const TLines& log = Log();
         RecordProperty("writes", static_cast<int>(expectedWrites));
-        RecordProperty("connections", static_cast<int>(log.filter(" is connected.").size()));
-        RecordProperty("readErrors", static_cast<int>(log.filter("READ ERROR").size()));
-        RecordProperty("writeErrors", static_cast<int>(log.filter("WRITE ERROR").size()));
-        RecordProperty("notFound", static_cast<int>(log.filter("not found").size()));
+        RecordProperty("connections", static_cast<int>(CountContaining(log, " is connected.")));
+        RecordProperty("readErrors", static_cast<int>(CountContaining(log, "READ ERROR")));
+        RecordProperty("writeErrors", static_cast<int>(CountContaining(log, "WRITE ERROR")));
+        RecordProperty("notFound", static_cast<int>(CountContaining(log, "not found")));
     }
 
 private:
@@ -57,9 +57,10 @@ private:
     }
 
     void PlugNew(TDeviceKind kind) {
-        const QString serial = QStringLiteral("S%1").arg(++serials);
-        TSimDeviceConfig device =
-            kind == TDeviceKind::Other ? OtherDevice() : Adapter(serial.toStdU16String());
+        const std::string serial = "S" + std::to_string(++serials);
+        TSimDeviceConfig device = kind == TDeviceKind::Other
+                                      ? OtherDevice()
+                                      : Adapter(std::u16string(serial.begin(), serial.end()));
         if (kind == TDeviceKind::AdapterIdsOtherLength) {
             device.InputReportByteLength = 9;
         }
@@ -85,7 +86,7 @@ private:
         if (model.Program(pendingChange, writeFails) && !writeFails) {
             ++expectedWrites;
         }
-        form->InProgButton()->click();
+        PressProgram();
         Serve();
         if (writeFails && target) {
             Bus().ClearWriteFailure(ids.at(*target));
@@ -98,7 +99,7 @@ private:
             return;
         }
         const auto errors = [this] {
-            return Log().filter(InjectedReadErrorSuffix).size();
+            return CountContaining(Log(), InjectedReadErrorSuffix);
         };
         const auto before = errors();
         Bus().FailNextReadStart(ids.at(*target), InjectedReadError);
@@ -144,11 +145,8 @@ private:
         }
     }
 
-    void Tick() {
-        if (form->CheckTargetTimer().Enabled()) {
-            SimFormTest::Tick();
-        }
-    }
+    // The timer ticks only while it runs.
+    void Tick() { SimFormTest::Tick(); }
 
     void Compare(int step, int op) {
         ASSERT_EQ(View(), model.View()) << "step " << step << " op " << op;
@@ -185,7 +183,10 @@ TEST_P(AppSoakLong, LongRun) {
     Run(GetParam(), 2000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, AppSoakLong, testing::Values(1U, 2U, 3U, 4U));
+INSTANTIATE_TEST_SUITE_P(Seeds, AppSoakLong, testing::Values(1U, 2U, 3U, 4U),
+                         [](const testing::TestParamInfo<unsigned>& info) {
+                             return "Seed" + std::to_string(info.param);
+                         });
 
 } // namespace
 } // namespace apptest

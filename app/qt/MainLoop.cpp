@@ -1,4 +1,4 @@
-#include "app/MainLoop.h"
+#include "app/qt/MainLoop.h"
 
 #include "runtime/MainThreadQueue.h"
 

@@ -17,6 +17,32 @@ enum class TAtExit {
     AfterExitButton,
 };
 
+const char* Name(TAtExit state) {
+    switch (state) {
+    case TAtExit::NotActivated:
+        return "NotActivated";
+    case TAtExit::NoDevices:
+        return "NoDevices";
+    case TAtExit::Scanning:
+        return "Scanning";
+    case TAtExit::ConnectedAndReading:
+        return "ConnectedAndReading";
+    case TAtExit::ReportsInFlight:
+        return "ReportsInFlight";
+    case TAtExit::AdapterPulledNotNoticed:
+        return "AdapterPulledNotNoticed";
+    case TAtExit::HeldDeviceGone:
+        return "HeldDeviceGone";
+    case TAtExit::AfterExitButton:
+        return "AfterExitButton";
+    }
+    return "Unknown";
+}
+
+void PrintTo(TAtExit state, std::ostream* out) {
+    *out << Name(state);
+}
+
 class ShutdownTest : public SimFormTest, public testing::WithParamInterface<TAtExit> {};
 
 TEST_P(ShutdownTest, TheWindowEndsCleanly) {
@@ -24,7 +50,7 @@ TEST_P(ShutdownTest, TheWindowEndsCleanly) {
     const TSimDeviceId adapter = PlugQuietly(Adapter());
     CreateForm();
     if (GetParam() != TAtExit::NotActivated) {
-        form->FormActivate(form.get());
+        form->FormActivate(nullptr);
         Serve();
     }
     switch (GetParam()) {
@@ -58,8 +84,7 @@ TEST_P(ShutdownTest, TheWindowEndsCleanly) {
         break;
     case TAtExit::AfterExitButton:
         TickOut();
-        form->show();
-        form->ExitButton()->click();
+        form->ExitButtonClick(nullptr);
         EXPECT_TRUE(form->Closing);
         break;
     }
@@ -76,7 +101,10 @@ INSTANTIATE_TEST_SUITE_P(States, ShutdownTest,
                          testing::Values(TAtExit::NotActivated, TAtExit::NoDevices,
                                          TAtExit::Scanning, TAtExit::ConnectedAndReading,
                                          TAtExit::ReportsInFlight, TAtExit::AdapterPulledNotNoticed,
-                                         TAtExit::HeldDeviceGone, TAtExit::AfterExitButton));
+                                         TAtExit::HeldDeviceGone, TAtExit::AfterExitButton),
+                         [](const testing::TestParamInfo<TAtExit>& info) {
+                             return std::string(Name(info.param));
+                         });
 
 } // namespace
 } // namespace apptest

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Runs vuz-demo as a real window on an X server (Xvfb) and reads the status line's colour
+# from the window's pixels: green (0,128,0) while it scans, blue (0,0,255) once the adapter
+# DEMO0001 is connected. Exits 77 (skipped) without Xvfb or ImageMagick.
+# Usage: RealWindowColours.sh <vuz-demo>
+set -euo pipefail
+demo=$1
+for tool in xvfb-run xwininfo import convert; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed"
+        exit 77
+    fi
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# shellcheck disable=SC2016
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    set -u
+    demo=$1 work=$2
+    title="ZEM VUZ Utility V1.0"
+    env -u QT_QPA_PLATFORM "$demo" > "$work/demo.log" 2>&1 & pid=$!
+    trap "kill $pid 2>/dev/null; wait $pid 2>/dev/null" EXIT
+    # The status line sits at (53, 18) of the client area; it is at most 350 x 16.
+    colours() {
+        import -window "$title" "$work/shot.png" 2>/dev/null || return 0
+        convert "$work/shot.png" -crop 350x16+53+18 +repage -format %c histogram:info:- |
+            grep -o "#[0-9A-F]\{6\}" || true
+    }
+    # Polls the window for up to $2 tenths of a second until the label has pixels of $1.
+    wait_for() {
+        for _ in $(seq "$2"); do
+            if colours | grep -qx "$1"; then
+                return 0
+            fi
+            sleep 0.1
+        done
+        return 1
+    }
+    for _ in $(seq 100); do
+        xwininfo -name "$title" >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    if ! wait_for "#008000" 30; then
+        echo "FAIL: the status line is not green (0,128,0) while scanning; its colours:"
+        colours | sort -u | head
+        cat "$work/demo.log"
+        exit 1
+    fi
+    echo "scanning: status line painted green (0,128,0)"
+    if ! wait_for "#0000FF" 150; then
+        echo "FAIL: the status line is not blue (0,0,255) once connected; its colours:"
+        colours | sort -u | head
+        cat "$work/demo.log"
+        exit 1
+    fi
+    echo "connected: status line painted blue (0,0,255)"
+' _ "$demo" "$work"
