@@ -4,6 +4,7 @@
 #include <atomic>
 #include <gmock/gmock.h>
 #include <latch>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -218,6 +219,10 @@ struct StartCase {
     bool withRoutine;
     DWORD error;
 };
+
+void PrintTo(const StartCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ReadStartFailures : public LinuxServicesTest,
                           public ::testing::WithParamInterface<StartCase> {};
