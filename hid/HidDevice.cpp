@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <system_error>
 
 namespace hid {
 
@@ -264,17 +265,19 @@ WideString THidDevice::SerialNumber() {
     if (hid.HidD_GetSerialNumberString(fileHandle, serial, kStringBytes)) {
         WCHAR languages[kStringChars];
         std::fill(std::begin(languages), std::end(languages), kUnusedChar);
-        hid.HidD_GetIndexedString(fileHandle, 0, languages, kStringBytes);
         // Compare as far as the language list was written (its terminator excluded). Some
         // devices answer the serial request with their language list: that is no serial.
+        // Without a list (it cannot be read, or is empty) there is nothing it could copy.
         std::size_t compareLength = 0;
-        for (std::size_t k = kStringChars; k-- > 0;) {
-            if (languages[k] != kUnusedChar) {
-                compareLength = languages[k] == 0 ? k : k + 1;
-                break;
+        if (hid.HidD_GetIndexedString(fileHandle, 0, languages, kStringBytes)) {
+            for (std::size_t k = kStringChars; k-- > 0;) {
+                if (languages[k] != kUnusedChar) {
+                    compareLength = languages[k] == 0 ? k : k + 1;
+                    break;
+                }
             }
         }
-        if (!std::equal(serial, serial + compareLength, languages)) {
+        if (compareLength == 0 || !std::equal(serial, serial + compareLength, languages)) {
             serialNumber = TextOf(serial);
         }
     }
@@ -357,8 +360,15 @@ void THidDevice::SetOnData(THidDataEvent handler) {
 void THidDevice::StartThread() {
     if (onData.Assigned() && isPluggedIn && isCheckedOut && hasReadWriteAccess && !readThread) {
         // Created suspended; its buffer is sized here, on the main thread.
-        readThread = std::make_unique<THidDeviceReadThread>(*this);
-        readThread->Resume();
+        auto thread = std::make_unique<THidDeviceReadThread>(*this);
+        try {
+            thread->Resume();
+        } catch (const std::system_error&) {
+            // No thread to be had now: the device stays without one, and a later start
+            // (a new data handler, the next check-out) tries again.
+            return;
+        }
+        readThread = std::move(thread);
     }
 }
 

@@ -187,11 +187,6 @@ LRESULT THidDeviceController::WindowProcedure(UINT message, WPARAM wParam, LPARA
         // message is dropped, the next notification catches up.
         if (!inDeviceChange) {
             changeParam = lParam;
-            inDeviceChange = true;
-            struct TReset {
-                bool& flag;
-                ~TReset() { flag = false; }
-            } reset{inDeviceChange};
             DeviceChange();
         }
         return 0;
@@ -243,6 +238,21 @@ void THidDeviceController::RaisePlug(const THidPlugEvent& event, THidDevice* dev
 }
 
 void THidDeviceController::DeviceChange() {
+    // One reconciliation at a time, however it was started (a message, assigning
+    // OnDeviceChange, a direct call): a pass started from one of its own handlers would list
+    // the devices that the running pass has still to add, and delete the ones it still uses.
+    if (inDeviceChange) {
+        return;
+    }
+    inDeviceChange = true;
+    struct TReset {
+        bool& flag;
+        ~TReset() { flag = false; }
+    } reset{inDeviceChange};
+    Reconcile();
+}
+
+void THidDeviceController::Reconcile() {
     bool changed = changeParam == kForcedChange;
     TFreshDevices fresh(EnumeratePresent());
 

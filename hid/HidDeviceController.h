@@ -19,7 +19,8 @@ public:
     explicit THidDeviceController(runtime::TComponent* owner = nullptr);
     ~THidDeviceController() override;
 
-    // Reconciles the device list with the interfaces present now.
+    // Reconciles the device list with the interfaces present now. Does nothing when called
+    // while a reconciliation runs (from one of its handlers).
     void DeviceChange();
     // Raises OnEnumerate for the plugged-in devices; returns how many were visited.
     int Enumerate();
@@ -34,7 +35,7 @@ public:
     const THidPlugEvent& OnArrival() const { return onArrival; }
     void SetOnArrival(THidPlugEvent handler) { onArrival = handler; }
     const TNotifyEvent& OnDeviceChange() const { return onDeviceChange; }
-    // Reconciles at once unless loading; the handler already held is ignored.
+    // Reconciles at once unless loading or reconciling; the handler already held is ignored.
     void SetOnDeviceChange(TNotifyEvent handler);
     const THidEnumerateEvent& OnEnumerate() const { return onEnumerate; }
     void SetOnEnumerate(THidEnumerateEvent handler) { onEnumerate = handler; }
@@ -66,6 +67,8 @@ private:
     class TFreshDevices;
 
     LRESULT WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam);
+    // One reconciliation pass; DeviceChange guards it against re-entry.
+    void Reconcile();
 
     static void Detach(THidDevice& device);
     bool HidLoaded() const;
@@ -95,6 +98,7 @@ private:
     int checkedInCount = 0;
     int checkedOutCount = 0;
     int unpluggedCount = 0;
+    // True while any reconciliation runs.
     bool inDeviceChange = false;
     std::intptr_t changeParam = 0;
     HWND notifyWindow = nullptr;

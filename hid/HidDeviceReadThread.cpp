@@ -4,6 +4,7 @@
 #include "platform/PlatformServices.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 
 namespace hid {
@@ -30,14 +31,7 @@ THidDeviceReadThread::THidDeviceReadThread(THidDevice& owner)
 
 THidDeviceReadThread::~THidDeviceReadThread() {
     Terminate();
-    for (;;) {
-        try {
-            WaitFor();
-            return;
-        } catch (...) {
-            // A call served meanwhile threw; the thread still has to end before the buffer.
-        }
-    }
+    WaitFor(); // serves only hand-overs, whose exceptions go back to this thread
 }
 
 void THidDeviceReadThread::Execute() {
@@ -65,6 +59,9 @@ void THidDeviceReadThread::Execute() {
         } else {
             errorCode = services.GetLastError();
             Synchronize([this] { DeliverError(); });
+            // A start that failed fails again at once until the device's removal has been
+            // handled: one try per slice, not a flood of errors and a busy core.
+            PauseUnlessTerminated(std::chrono::milliseconds(device->ThreadSleepTime()));
         }
     }
     if (last != WAIT_IO_COMPLETION) {

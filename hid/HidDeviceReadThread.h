@@ -1,7 +1,8 @@
 // Reads the input reports of one HID device while its holder wants them: overlapped reads
 // that end in a completion routine, awaited in alertable slices of the device's sleep time.
 // Every report and every failure to start a read is handed to the main thread
-// synchronously, so the device's OnData and OnDataError run there.
+// synchronously, so the device's OnData and OnDataError run there. After a failed start the
+// thread waits one slice (or until it is terminated) before it tries again.
 #pragma once
 
 #include "platform/PlatformTypes.h"

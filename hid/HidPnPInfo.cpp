@@ -81,10 +81,10 @@ THidPnPInfo::THidPnPInfo(HDEVINFO deviceInfoSet, const SP_DEVINFO_DATA& info, co
 THidPnPInfo::~THidPnPInfo() = default;
 
 // The readers ignore the call's result: a missing or oversized property leaves the preset
-// empty buffer (or 0) as it was.
+// empty buffer (or 0) as it was. The buffers are zeroed whole: a binary property has no
+// terminating zero of its own.
 std::string THidPnPInfo::ReadText(HDEVINFO set, DWORD code) {
-    std::array<char, kTextBufferSize> buffer;
-    buffer[0] = 0;
+    std::array<char, kTextBufferSize> buffer{};
     platform::SetupApiEntries().SetupDiGetDeviceRegistryPropertyA(
         set, &deviceInfoData, code, nullptr, reinterpret_cast<PBYTE>(buffer.data()),
         kTextBufferSize, nullptr);
@@ -92,8 +92,7 @@ std::string THidPnPInfo::ReadText(HDEVINFO set, DWORD code) {
 }
 
 THidPnPInfo::TStringList THidPnPInfo::ReadList(HDEVINFO set, DWORD code) {
-    std::array<char, kListBufferSize> buffer;
-    buffer[0] = 0;
+    std::array<char, kListBufferSize> buffer{};
     platform::SetupApiEntries().SetupDiGetDeviceRegistryPropertyA(
         set, &deviceInfoData, code, nullptr, reinterpret_cast<PBYTE>(buffer.data()),
         kListBufferSize, nullptr);

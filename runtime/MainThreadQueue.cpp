@@ -1,5 +1,6 @@
 #include "runtime/MainThreadQueue.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <condition_variable>
@@ -38,6 +39,7 @@ struct Queue {
     std::mutex lock;
     std::condition_variable cv; // a call was queued, or a waiter's condition may hold
     std::deque<Entry> entries;
+    std::size_t sentWaiting = 0; // entries that are sent calls
     std::uint64_t nextSeq = 0;
     std::uint64_t wakeCount = 0;
     Hook wakeHook;
@@ -61,6 +63,9 @@ void Enqueue(Queue& q, Entry entry) {
     {
         std::lock_guard guard(q.lock);
         entry.seq = q.nextSeq++;
+        if (entry.sent != nullptr) {
+            ++q.sentWaiting;
+        }
         q.entries.push_back(std::move(entry));
         hook = q.wakeHook;
     }
@@ -86,44 +91,58 @@ void Run(Entry& entry) {
     state.cv.notify_one();
 }
 
-// Runs the calls queued before limit, one at a time, so that a call may queue more or
-// serve the queue itself: a nested serve takes the next ones in order.
-std::size_t ServeBefore(Queue& q, std::uint64_t limit) {
-    std::size_t ran = 0;
-    for (;;) {
-        Entry entry;
-        {
-            std::lock_guard guard(q.lock);
-            if (q.entries.empty() || q.entries.front().seq >= limit) {
-                return ran;
-            }
-            entry = std::move(q.entries.front());
-            q.entries.pop_front();
-        }
-        ++ran;
-        Run(entry); // a posted call's exception leaves here; the rest stay queued
+enum class Calls { All, SentOnly };
+
+// Takes the first waiting call of the kind wanted that was queued before limit.
+std::optional<Entry> TakeNext(Queue& q, std::uint64_t limit, Calls calls) {
+    std::lock_guard guard(q.lock);
+    auto next = q.entries.begin();
+    if (calls == Calls::SentOnly) {
+        next = std::find_if(q.entries.begin(), q.entries.end(),
+                            [](const Entry& entry) { return entry.sent != nullptr; });
     }
+    if (next == q.entries.end() || next->seq >= limit) {
+        return std::nullopt;
+    }
+    Entry entry = std::move(*next);
+    q.entries.erase(next);
+    if (entry.sent != nullptr) {
+        --q.sentWaiting;
+    }
+    return entry;
 }
 
-std::size_t ServeNow(Queue& q) {
+// Runs the calls queued before limit, one at a time, so that a call may queue more or
+// serve the queue itself: a nested serve takes the next ones in order.
+std::size_t ServeBefore(Queue& q, std::uint64_t limit, Calls calls) {
+    std::size_t ran = 0;
+    while (std::optional<Entry> entry = TakeNext(q, limit, calls)) {
+        ++ran;
+        Run(*entry); // a posted call's exception leaves here; the rest stay queued
+    }
+    return ran;
+}
+
+std::size_t ServeNow(Queue& q, Calls calls = Calls::All) {
     std::uint64_t limit = 0;
     {
         std::lock_guard guard(q.lock);
         limit = q.nextSeq;
     }
-    return ServeBefore(q, limit);
+    return ServeBefore(q, limit, calls);
 }
 
 using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
-bool ServeUntil(Queue& q, const std::function<bool()>& done, Deadline deadline) {
+bool ServeUntil(Queue& q, const std::function<bool()>& done, Deadline deadline,
+                Calls calls = Calls::All) {
     for (;;) {
         std::uint64_t wakes = 0;
         {
             std::lock_guard guard(q.lock);
             wakes = q.wakeCount;
         }
-        ServeNow(q);
+        ServeNow(q, calls);
         // A waker changes the state and then bumps wakeCount; with the count taken before
         // done() is tested, no wake-up can fall between the test and the wait.
         if (done()) {
@@ -131,13 +150,14 @@ bool ServeUntil(Queue& q, const std::function<bool()>& done, Deadline deadline) 
         }
         std::unique_lock guard(q.lock);
         const auto woken = [&] {
-            return !q.entries.empty() || q.wakeCount != wakes;
+            const bool waiting = calls == Calls::All ? !q.entries.empty() : q.sentWaiting > 0;
+            return waiting || q.wakeCount != wakes;
         };
         if (!deadline) {
             q.cv.wait(guard, woken);
         } else if (!q.cv.wait_until(guard, *deadline, woken)) {
             guard.unlock();
-            ServeNow(q);
+            ServeNow(q, calls);
             return done();
         }
     }
@@ -209,6 +229,11 @@ bool ServeMainThreadQueueUntil(const std::function<bool()>& done,
 void ServeMainThreadQueueUntil(const std::function<bool()>& done) {
     assert(IsMainThread());
     ServeUntil(Claim(), done, std::nullopt);
+}
+
+void ServeSentCallsUntil(const std::function<bool()>& done) {
+    assert(IsMainThread());
+    ServeUntil(Claim(), done, std::nullopt, Calls::SentOnly);
 }
 
 void WakeMainThreadWaiters() {

@@ -1,6 +1,8 @@
 // The process's one main-thread queue: calls that other threads (read threads, backend
 // monitors) hand to the main thread. The program's main loop serves it when woken through
-// the wake hook; the main thread also serves it while it waits for a thread to end.
+// the wake hook. While the main thread waits for a thread to end it serves only the
+// synchronous hand-overs (sent calls): posted calls, such as device-change messages, wait
+// for the loop, so none is delivered inside whatever stopped the thread.
 #pragma once
 
 #include <chrono>
@@ -46,6 +48,11 @@ bool ServeMainThreadQueueUntil(const std::function<bool()>& done,
 // Main thread only: serves the queue until done() holds, however long that takes.
 // done() must not itself wait for the main thread.
 void ServeMainThreadQueueUntil(const std::function<bool()>& done);
+
+// Main thread only: serves only sent calls (SendToMainThread), in the order queued, until
+// done() holds, however long that takes; posted calls stay queued for the next serve.
+// done() is tested as above.
+void ServeSentCallsUntil(const std::function<bool()>& done);
 
 // Wakes a main thread that waits in ServeMainThreadQueueUntil so that it tests its
 // condition again. Any thread.

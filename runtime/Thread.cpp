@@ -1,11 +1,35 @@
 #include "runtime/Thread.h"
 
 #include "runtime/MainThreadQueue.h"
+#include "runtime/ThreadStartFailures.h"
 
 #include <cassert>
+#include <system_error>
 #include <utility>
 
 namespace runtime {
+
+namespace {
+
+std::atomic<int> threadStartsToFail{0};
+
+// A new system thread running body; throws std::system_error when none can be created.
+template <class Body> std::thread StartSystemThread(Body body) {
+    int left = threadStartsToFail.load();
+    while (left > 0) {
+        if (threadStartsToFail.compare_exchange_weak(left, left - 1)) {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                    "thread start failed");
+        }
+    }
+    return std::thread(std::move(body));
+}
+
+} // namespace
+
+void FailNextThreadStarts(int count) {
+    threadStartsToFail.store(count);
+}
 
 TThread::~TThread() {
     if (started_ && !freeOnTerminate_) {
@@ -15,22 +39,33 @@ TThread::~TThread() {
 
 void TThread::Stop() noexcept {
     Terminate();
-    for (;;) {
-        try {
-            WaitFor();
-            return;
-        } catch (...) {
-            // A posted call served during the wait threw; the thread still has to end.
-        }
-    }
+    WaitFor(); // serves only hand-overs, whose exceptions go back to their threads
 }
 
 void TThread::Resume() {
     if (started_) {
         return;
     }
+    // Marked only once the thread exists: a thread that never ran must not be waited for.
+    thread_ = StartSystemThread([this] { Run(); });
     started_ = true;
-    thread_ = std::thread([this] { Run(); });
+}
+
+void TThread::Terminate() noexcept {
+    {
+        std::lock_guard guard(lock_);
+        terminated_.store(true);
+    }
+    terminatedCv_.notify_all();
+}
+
+bool TThread::PauseUnlessTerminated(std::chrono::milliseconds timeout) {
+    std::unique_lock guard(lock_);
+    paused_.store(true);
+    const bool terminated =
+        terminatedCv_.wait_for(guard, timeout, [this] { return terminated_.load(); });
+    paused_.store(false);
+    return terminated;
 }
 
 void TThread::WaitFor() {
@@ -42,7 +77,7 @@ void TThread::WaitFor() {
         return;
     }
     if (IsMainThread()) {
-        ServeMainThreadQueueUntil([this] { return finished_.load(); });
+        ServeSentCallsUntil([this] { return finished_.load(); });
     } else {
         std::unique_lock guard(lock_);
         finishedCv_.wait(guard, [this] { return finished_.load(); });
@@ -56,11 +91,18 @@ std::exception_ptr TThread::FatalException() const noexcept {
 
 void TThread::StartFreeOnTerminate(std::unique_ptr<TThread> thread) {
     assert(thread && !thread->started_);
-    TThread* self = thread.release(); // Run() takes it back at the end
+    // Released before the start: the thread may end and destroy itself before this returns.
+    TThread* self = thread.release();
     self->freeOnTerminate_ = true;
     self->started_ = true;
-    // Detached here: the thread may end and destroy itself before this returns.
-    std::thread([self] { self->Run(); }).detach();
+    try {
+        StartSystemThread([self] { self->Run(); }).detach();
+    } catch (...) {
+        self->started_ = false;
+        self->freeOnTerminate_ = false;
+        thread.reset(self); // never ran: destroyed here
+        throw;
+    }
 }
 
 void TThread::Synchronize(const std::function<void()>& call) {

@@ -1,10 +1,12 @@
 // A thread object: created suspended, started by Resume(), asked to stop by Terminate()
 // and awaited by WaitFor(). Synchronize() hands a call to the main thread and blocks until
 // it has returned there; the main thread serves such hand-overs while it waits in WaitFor(),
-// so stopping a thread whose hand-over is pending cannot deadlock.
+// so stopping a thread whose hand-over is pending cannot deadlock. Calls posted to the main
+// thread are not served there: they wait for the main loop.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -29,18 +31,24 @@ public:
     TThread(TThread&&) = delete;
     TThread& operator=(TThread&&) = delete;
 
-    // Starts Execute on a new thread. Only the first call has an effect.
+    // Starts Execute on a new thread. Only the first call that starts one has an effect.
+    // When the system cannot start a thread, std::system_error leaves here and the object
+    // stays suspended (a later Resume may try again).
     void Resume();
 
-    void Terminate() noexcept { terminated_.store(true); }
+    // Also ends a PauseUnlessTerminated of the thread at once.
+    void Terminate() noexcept;
     [[nodiscard]] bool Terminated() const noexcept { return terminated_.load(); }
 
     // Blocks until Execute has returned (at once if the thread never started). On the main
-    // thread it serves the main-thread queue meanwhile. Not from the thread itself, nor
-    // from inside one of its hand-overs.
+    // thread it serves the hand-overs of every thread meanwhile (Synchronize,
+    // SendToMainThread), but no posted call. Not from the thread itself, nor from inside one
+    // of its hand-overs.
     void WaitFor();
 
     [[nodiscard]] bool Finished() const noexcept { return finished_.load(); }
+    // Whether the thread waits in PauseUnlessTerminated now.
+    [[nodiscard]] bool Paused() const noexcept { return paused_.load(); }
 
     // What escaped Execute, once the thread has finished; null otherwise. The thread still
     // ends cleanly when Execute (or a hand-over's handler) throws.
@@ -50,7 +58,8 @@ public:
     [[nodiscard]] bool FreeOnTerminate() const noexcept { return freeOnTerminate_; }
 
     // Starts a thread that owns itself and is destroyed on its own thread after Execute.
-    // Nobody may touch it after this call.
+    // Nobody may touch it after this call. When the system cannot start a thread, the
+    // object is destroyed here and std::system_error leaves.
     static void StartFreeOnTerminate(std::unique_ptr<TThread> thread);
 
 protected:
@@ -61,10 +70,13 @@ protected:
     // not stop this thread (WaitFor would wait for the call's own caller).
     void Synchronize(const std::function<void()>& call);
 
+    // From the thread itself: waits until timeout has passed or the thread is asked to
+    // terminate, whichever comes first; returns Terminated().
+    bool PauseUnlessTerminated(std::chrono::milliseconds timeout);
+
 private:
     friend struct TThreadStopper;
 
-    // Terminate and wait; exceptions of posted calls served meanwhile are dropped.
     void Stop() noexcept;
     void Run() noexcept;
     void Join();
@@ -74,10 +86,12 @@ private:
     bool freeOnTerminate_ = false;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};
+    std::atomic<bool> paused_{false};
     std::exception_ptr fatal_; // set by the thread before finished_
     int handingOver_ = 0;      // main thread only: this thread's hand-overs now running
     std::mutex lock_;
     std::condition_variable finishedCv_;
+    std::condition_variable terminatedCv_;
     std::mutex joinLock_;
 };
 

@@ -2,6 +2,8 @@
 #include "ControllerTestFixture.h"
 
 #include <gmock/gmock.h>
+#include <ostream>
+#include <string>
 
 namespace hid::test {
 namespace {
@@ -66,6 +68,10 @@ struct TStopCase {
     int Visited;
 };
 
+void PrintTo(const TStopCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
 class ControllerEnumerateStopTest : public ControllerLendingTest,
                                     public ::testing::WithParamInterface<TStopCase> {};
 
@@ -123,6 +129,10 @@ struct TRefusedCheckOut {
     const char* Name;
     int Idx;
 };
+
+void PrintTo(const TRefusedCheckOut& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class ControllerCheckOutTest : public ControllerLendingTest,
                                public ::testing::WithParamInterface<TRefusedCheckOut> {};

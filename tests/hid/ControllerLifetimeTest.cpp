@@ -7,6 +7,8 @@
 
 #include <cstring>
 #include <gmock/gmock.h>
+#include <ostream>
+#include <string>
 
 namespace hid::test {
 namespace {
@@ -61,6 +63,10 @@ struct TMessageCase {
     LRESULT Result;
     bool Reconciles;
 };
+
+void PrintTo(const TMessageCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class ControllerWindowTest : public ControllerTest,
                              public ::testing::WithParamInterface<TMessageCase> {};

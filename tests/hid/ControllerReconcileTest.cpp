@@ -3,6 +3,10 @@
 #include "ControllerTestFixture.h"
 
 #include <gmock/gmock.h>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace hid::test {
 namespace {
@@ -10,6 +14,7 @@ namespace {
 using platform::sim::TSimAccess;
 using platform::sim::TSimDeviceConfig;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 class ControllerReconcileTest : public ControllerTest {
@@ -238,6 +243,10 @@ struct TBrokenDevice {
     TSimDeviceConfig Spec;
 };
 
+void PrintTo(const TBrokenDevice& c, std::ostream* out) {
+    *out << c.Name;
+}
+
 TSimDeviceConfig Unopenable() {
     TSimDeviceConfig spec;
     spec.Access = TSimAccess::Unopenable;
@@ -271,6 +280,78 @@ TEST_P(ControllerBrokenDeviceTest, IsNeverListed) {
 INSTANTIATE_TEST_SUITE_P(Devices, ControllerBrokenDeviceTest,
                          ::testing::Values(TBrokenDevice{"Unopenable", Unopenable()},
                                            TBrokenDevice{"Unidentifiable", Unidentifiable()}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// A handler that starts another reconciliation from inside the running one: the running
+// pass still has devices to add or objects to use, so no nested pass may run.
+struct TReentry {
+    const char* Name;
+    bool FromRemoval;     // else from the first arrival
+    bool AssignsOnChange; // else calls DeviceChange directly
+};
+
+void PrintTo(const TReentry& reentry, std::ostream* out) {
+    *out << reentry.Name;
+}
+
+class ControllerReentryTest : public ControllerReconcileTest,
+                              public ::testing::WithParamInterface<TReentry> {};
+
+TEST_P(ControllerReentryTest, StartsNoReconciliationInsideTheRunningOne) {
+    THidDeviceController& controller = Started();
+    const auto a = PlugQuietly();
+    const auto b = PlugQuietly();
+    if (GetParam().FromRemoval) {
+        Notify();
+        log_.Lines.clear();
+        Bus().Unplug(a, platform::sim::TBroadcast::No);
+        Bus().Unplug(b, platform::sim::TBroadcast::No);
+    }
+    // Another handler: the controller tells handlers apart by their code alone.
+    struct TOtherHandler {
+        int changes = 0;
+        void Change(runtime::TComponent* /*sender*/) { ++changes; }
+    } other;
+    bool reentered = false;
+    auto reenter = [&](THidDevice*) {
+        if (std::exchange(reentered, true)) {
+            return;
+        }
+        if (GetParam().AssignsOnChange) {
+            controller.SetOnDeviceChange(runtime::MakeEvent<&TOtherHandler::Change>(other));
+        } else {
+            controller.DeviceChange();
+        }
+    };
+    (GetParam().FromRemoval ? log_.OnRemovalHook : log_.OnArrivalHook) = reenter;
+
+    Notify();
+
+    ASSERT_TRUE(reentered);
+    std::vector<std::string> expected;
+    if (GetParam().FromRemoval) {
+        expected = {"unplug:" + Id(b), "removal:" + Id(b), "unplug:" + Id(a), "removal:" + Id(a)};
+        EXPECT_THAT(ListedDevInsts(), IsEmpty());
+        ExpectCounters(0, 0, 0);
+    } else {
+        expected = {"arrival:" + Id(a), "arrival:" + Id(b)};
+        EXPECT_THAT(ListedDevInsts(), ElementsAre(Bus().DevInst(a), Bus().DevInst(b)));
+        ExpectCounters(2, 0, 0);
+    }
+    // The pass that was running raises the one change, to the handler held by then.
+    if (!GetParam().AssignsOnChange) {
+        expected.emplace_back("change");
+    }
+    EXPECT_THAT(log_.Lines, ElementsAreArray(expected));
+    EXPECT_EQ(other.changes, GetParam().AssignsOnChange ? 1 : 0);
+    EXPECT_EQ(Bus().OpenHandleCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Handlers, ControllerReentryTest,
+                         ::testing::Values(TReentry{"ArrivalAssignsOnDeviceChange", false, true},
+                                           TReentry{"ArrivalCallsDeviceChange", false, false},
+                                           TReentry{"RemovalAssignsOnDeviceChange", true, true},
+                                           TReentry{"RemovalCallsDeviceChange", true, false}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -2,7 +2,9 @@
 #include "DeviceTestSupport.h"
 #include "HidTestFixture.h"
 
+#include <cstdlib>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,10 @@ struct TConstructionFailure {
     TDeviceConfig config;
     const char* message;
 };
+
+void PrintTo(const TConstructionFailure& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DeviceConstructionFailureTest : public HidDeviceFixture,
                                       public ::testing::WithParamInterface<TConstructionFailure> {};
@@ -132,6 +138,10 @@ struct TSerialCase {
     std::u16string expected;
 };
 
+void PrintTo(const TSerialCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class DeviceSerialNumberTest : public HidDeviceFixture,
                                public ::testing::WithParamInterface<TSerialCase> {};
 
@@ -156,7 +166,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Languages{0x0409, 0x0407}, u""},
         TSerialCase{"DiffersInSecondLanguage", TSimString::Present(u"\u0409X"),
                     Languages{0x0409, 0x0407}, u"\u0409X"},
-        TSerialCase{"LanguageListUnreadable", TSimString::Present(u"SIM0001"), std::nullopt, u""},
+        // Without a list there is nothing the serial could be a copy of (Wine: "0000").
+        TSerialCase{"LanguageListUnreadable", TSimString::Present(u"0000"), std::nullopt, u"0000"},
+        TSerialCase{"LanguageListEmpty", TSimString::Present(u"SIM0001"), Languages{}, u"SIM0001"},
         TSerialCase{"SerialAbsent", TSimString::Absent(), Languages{0x0409}, u""},
         TSerialCase{"SerialFailing", TSimString::Failing(), Languages{0x0409}, u""}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -207,6 +219,10 @@ struct TSleepTimeCase {
     int expected;
 };
 
+void PrintTo(const TSleepTimeCase& c, std::ostream* out) {
+    *out << c.value << " ms";
+}
+
 class DeviceSleepTimeTest : public HidDeviceFixture,
                             public ::testing::WithParamInterface<TSleepTimeCase> {};
 
@@ -220,7 +236,11 @@ INSTANTIATE_TEST_SUITE_P(Range, DeviceSleepTimeTest,
                          ::testing::Values(TSleepTimeCase{9, 100}, TSleepTimeCase{10, 10},
                                            TSleepTimeCase{250, 250}, TSleepTimeCase{10000, 10000},
                                            TSleepTimeCase{10001, 100}, TSleepTimeCase{0, 100},
-                                           TSleepTimeCase{-5, 100}));
+                                           TSleepTimeCase{-5, 100}),
+                         [](const auto& info) {
+                             const int value = info.param.value;
+                             return (value < 0 ? "Minus" : "") + std::to_string(std::abs(value));
+                         });
 
 } // namespace
 } // namespace hid::test

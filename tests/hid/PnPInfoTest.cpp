@@ -179,5 +179,31 @@ TEST_F(PnPInfoTest, ListFillingItsWholeBufferIsReadToTheEnd) {
     EXPECT_THAT(info->CompatibleIds(), ElementsAreArray(texts));
 }
 
+// Leaves a pattern in the stack below the caller's frame, where the record's readers put
+// their buffers: a byte a reader did not clear then shows as 0x5A rather than happening to
+// be zero. (valgrind and the memory sanitizer see such bytes without this.)
+[[gnu::noinline]] void DirtyStack() {
+    volatile char junk[64 * 1024];
+    for (volatile char& byte : junk) {
+        byte = 0x5A;
+    }
+}
+
+// Binary properties carry no terminating zero: the readers must not run past their bytes.
+TEST_F(PnPInfoTest, BinaryPropertiesWithoutAZeroByteEndWithTheirBytes) {
+    const std::vector<BYTE> guid = {0x1E, 0xA1, 0x55, 0x4D, 0x6F, 0xF1, 0xCF, 0x11,
+                                    0x88, 0xCB, 0x01, 0x11, 0x11, 0x22, 0x33, 0x44};
+    TDeviceConfig config;
+    config.Properties[property::kBusTypeGuid] = TSimProperty::Binary(guid);
+    config.Properties[property::kHardwareId] = TSimProperty::Binary({'H', 'I', 'D'});
+    const auto id = Bus().Plug(config, platform::sim::TBroadcast::No);
+
+    DirtyStack();
+    const auto info = PnPInfoFor(id);
+
+    EXPECT_EQ(info->BusTypeGuid(), std::string(guid.begin(), guid.end()));
+    EXPECT_THAT(info->HardwareId(), ElementsAre("HID"));
+}
+
 } // namespace
 } // namespace hid::test

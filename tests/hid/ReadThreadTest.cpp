@@ -3,7 +3,9 @@
 // do not fit the usual shape.
 #include "DeviceTestSupport.h"
 #include "HidTestFixture.h"
+#include "runtime/ThreadStartFailures.h"
 
+#include <chrono>
 #include <numeric>
 #include <stdexcept>
 #include <string>
@@ -128,9 +130,54 @@ TEST_F(ReadThreadTest, FailedReadStartsReachOnDataErrorWithTheLastError) {
     device->SetOnData(events.OnData());
     ASSERT_TRUE(runtime::PumpUntil([&] { return events.errors.size() >= 3; }));
     device->SetOnData(nullptr);
+    EXPECT_EQ(events.errors.size(), Bus().CallCount("ReadFileEx")) << "one error per failure";
     EXPECT_THAT(events.errors, Each(ERROR_GEN_FAILURE));
     EXPECT_THAT(events.errorDevices, Each(device.get()));
     EXPECT_THAT(events.reports, IsEmpty());
+}
+
+// A device that is gone fails every read start at once until its removal is handled: one
+// try per slice, not a flood of errors. The slice is long here, so the thread is certainly
+// still in its wait while the test looks; only the termination can end it in time.
+TEST_F(ReadThreadTest, AFailedStartWaitsOneSliceWhichTerminationEndsAtOnce) {
+    auto device = PlugDevice();
+    device->SetThreadSleepTime(10000);
+    Bus().FailReadStartsAlways(lastPlugged, ERROR_DEVICE_NOT_CONNECTED);
+    device->SetOnDataError(events.OnDataError());
+    THidDeviceTestAccess::CheckOut(*device);
+    device->SetOnData(events.OnData());
+    THidDeviceReadThread* thread = THidDeviceTestAccess::ReadThread(*device);
+    ASSERT_NE(thread, nullptr);
+
+    ASSERT_TRUE(runtime::PumpUntil([&] { return thread->Paused(); }));
+    EXPECT_THAT(events.errors, ElementsAre(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_EQ(Bus().CallCount("ReadFileEx"), 1U);
+
+    thread->Terminate();
+    EXPECT_TRUE(Bus().WaitUntil([&] { return thread->Finished(); }, std::chrono::seconds(5)));
+    device->SetOnData(nullptr);
+    EXPECT_EQ(Bus().CallCount("ReadFileEx"), 1U);
+    EXPECT_EQ(events.errors.size(), 1U);
+}
+
+// The system has no thread to give: the device keeps no thread object (one that never ran
+// could never be stopped), and a later start gets a thread that reads.
+TEST_F(ReadThreadTest, AThreadThatCannotStartIsNotKept) {
+    auto device = PlugDevice();
+    device->SetThreadSleepTime(10);
+    THidDeviceTestAccess::CheckOut(*device);
+    runtime::FailNextThreadStarts(1);
+    device->SetOnData(events.OnData());
+    EXPECT_FALSE(device->HasReadThread());
+
+    TDeviceEvents later;
+    device->SetOnData(later.OnData());
+    ASSERT_TRUE(device->HasReadThread());
+    ASSERT_TRUE(ReadPending());
+    Bus().PushInputReport(lastPlugged, Report(8));
+    ASSERT_TRUE(runtime::PumpUntil([&] { return later.reports.size() == 1; }));
+    device.reset();
+    EXPECT_EQ(Bus().OpenHandleCount(lastPlugged), 0U);
 }
 
 TEST_F(ReadThreadTest, FailedReadStartsWithoutOnDataErrorKeepTheLoopGoing) {

@@ -2,6 +2,7 @@
 #include "platform/SetupApiExports.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -96,6 +97,10 @@ struct Anchor {
     const char* exported;
 };
 
+void PrintTo(const Anchor& a, std::ostream* out) {
+    *out << a.entry << " at " << a.index;
+}
+
 class SetupApiAnchors : public testing::TestWithParam<Anchor> {};
 
 TEST_P(SetupApiAnchors, SitWhereTheTableHasThem) {
@@ -119,7 +124,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Anchor{329, "SetupDiGetActualSectionToInstall",
                            "SetupDiGetActualSectionToInstallA"},
                     Anchor{330, "SetupOpenMasterInf", "SetupOpenMasterInf"},
-                    Anchor{395, "SetupDiSetSelectedDevice", "SetupDiSetSelectedDevice"}));
+                    Anchor{395, "SetupDiSetSelectedDevice", "SetupDiSetSelectedDevice"}),
+    [](const testing::TestParamInfo<Anchor>& info) {
+        return "Entry" + std::to_string(info.param.index);
+    });
 
 TEST(SetupApiExports, CalledEntriesAreBoundToTheirExports) {
     using platform::SetupApiEntryIndex;

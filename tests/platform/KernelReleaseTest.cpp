@@ -1,7 +1,8 @@
 #include "platform/linux/LinuxServices.h"
 
+#include <cctype>
 #include <gtest/gtest.h>
-
+#include <ostream>
 #include <string>
 
 namespace {
@@ -13,6 +14,10 @@ struct ReleaseCase {
     DWORD minor;
     DWORD build;
 };
+
+void PrintTo(const ReleaseCase& c, std::ostream* out) {
+    *out << '"' << c.release << '"';
+}
 
 class KernelRelease : public testing::TestWithParam<ReleaseCase> {};
 
@@ -39,7 +44,13 @@ INSTANTIATE_TEST_SUITE_P(Releases, KernelRelease,
                                          ReleaseCase{"", false, 0, 0, 0},
                                          ReleaseCase{"linux-6.1", false, 0, 0, 0}),
                          [](const testing::TestParamInfo<ReleaseCase>& info) {
-                             return "Case" + std::to_string(info.index);
+                             // Letters and digits of the release; "Empty" for none.
+                             std::string name;
+                             for (const char* at = info.param.release; *at != '\0'; ++at) {
+                                 const bool keep = std::isalnum(static_cast<unsigned char>(*at));
+                                 name += keep ? *at : '_';
+                             }
+                             return name.empty() ? std::string("Empty") : "Release_" + name;
                          });
 
 TEST(LinuxServices, VersionQueryChecksTheRecordSize) {

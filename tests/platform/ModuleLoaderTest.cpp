@@ -3,6 +3,8 @@
 #include "BindingFakeServices.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
+#include <string>
 
 namespace {
 
@@ -107,6 +109,10 @@ struct RequiredCase {
     bool flagAfter;
 };
 
+void PrintTo(const RequiredCase& c, std::ostream* out) {
+    *out << c.exportName << (c.flagBefore ? " with the flag set" : " with the flag clear");
+}
+
 class RequiredSymbol : public ModuleLoader, public testing::WithParamInterface<RequiredCase> {};
 
 TEST_P(RequiredSymbol, FoldsTheOutcomeIntoTheFlag) {
@@ -126,6 +132,10 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, RequiredSymbol,
                                          RequiredCase{true, "Missing", false, false},
                                          // Once false, a later find does not set it back.
                                          RequiredCase{false, "CancelIo", true, false},
-                                         RequiredCase{false, "Missing", false, false}));
+                                         RequiredCase{false, "Missing", false, false}),
+                         [](const testing::TestParamInfo<RequiredCase>& info) {
+                             return std::string(info.param.exportName) +
+                                    (info.param.flagBefore ? "FlagSet" : "FlagClear");
+                         });
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,10 @@ struct EqualityCase {
     TDevPlugEvent rhs;
     bool equal;
 };
+
+void PrintTo(const EqualityCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class EventEquality : public ::testing::TestWithParam<EqualityCase> {};
 

@@ -3,14 +3,18 @@
 #include "MainThreadFixture.h"
 #include "runtime/MainThreadQueue.h"
 #include "runtime/Pump.h"
+#include "runtime/ThreadStartFailures.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -25,6 +29,7 @@ public:
         Terminate();
         WaitFor();
     }
+    using TThread::PauseUnlessTerminated;
     using TThread::Synchronize;
 
 protected:
@@ -99,6 +104,24 @@ TEST_F(ThreadTest, StoppingWhileAHandOverIsPendingServesItOnceAndEnds) {
     thread.WaitFor();
     EXPECT_TRUE(thread.Finished());
     EXPECT_EQ(handled, 1);
+}
+
+// A message posted to the main thread while it waits for a thread must wait for the loop:
+// delivered inside the wait, it would run inside whatever stopped the thread.
+TEST_F(ThreadTest, WaitForServesHandOversButLeavesPostedCallsForTheLoop) {
+    std::vector<std::string> ran; // main thread only
+    TTestThread thread([&](TTestThread& self) {
+        PostToMainThread([&] { ran.emplace_back("posted"); });
+        self.Synchronize([&] { ran.emplace_back("sent"); });
+        PostToMainThread([&] { ran.emplace_back("posted later"); });
+    });
+    thread.Resume();
+    thread.WaitFor();
+    EXPECT_THAT(ran, ::testing::ElementsAre("sent"));
+    EXPECT_EQ(PendingMainThreadCalls(), 2U);
+
+    EXPECT_EQ(ServeMainThreadQueue(), 2U); // the loop's serve runs them, in order
+    EXPECT_THAT(ran, ::testing::ElementsAre("sent", "posted", "posted later"));
 }
 
 TEST_F(ThreadTest, DestroyingARunningThreadStopsAndAwaitsIt) {
@@ -260,6 +283,63 @@ TEST_F(ThreadTest, SynchronizeOnTheMainThreadRunsInline) {
     EXPECT_EQ(PendingMainThreadCalls(), 0U);
 }
 
+// Destroys thread on another thread; false when that has not ended within timeout (the
+// destroying thread is then left behind, blocked).
+bool DestroyedWithin(std::unique_ptr<TTestThread> thread, std::chrono::milliseconds timeout) {
+    auto destroyed = std::make_shared<std::promise<void>>();
+    std::future<void> done = destroyed->get_future();
+    std::thread([thread = std::move(thread), destroyed]() mutable {
+        thread.reset();
+        destroyed->set_value();
+    }).detach();
+    return done.wait_for(timeout) == std::future_status::ready;
+}
+
+TEST_F(ThreadTest, AThreadThatCannotStartIsNotWaitedForAndCanBeResumedLater) {
+    std::atomic<int> runs{0};
+    const auto body = [&](TTestThread&) {
+        ++runs;
+    };
+
+    FailNextThreadStarts(1);
+    auto never = std::make_unique<TTestThread>(body);
+    EXPECT_THROW(never->Resume(), std::system_error);
+    EXPECT_TRUE(DestroyedWithin(std::move(never), std::chrono::seconds(10)));
+
+    FailNextThreadStarts(1);
+    TTestThread later(body);
+    EXPECT_THROW(later.Resume(), std::system_error);
+    later.Resume();
+    later.WaitFor();
+    EXPECT_TRUE(later.Finished());
+    EXPECT_EQ(runs.load(), 1);
+}
+
+TEST_F(ThreadTest, PauseEndsAtOnceWhenTheThreadIsTerminated) {
+    std::atomic<int> pauses{0};
+    TTestThread thread([&](TTestThread& self) {
+        while (!self.PauseUnlessTerminated(std::chrono::hours(1))) {
+            ++pauses;
+        }
+    });
+    thread.Resume();
+    ASSERT_TRUE(PumpUntil([&] { return thread.Paused(); }));
+    thread.Terminate();
+    // Bounded far below the hour: only the termination can end the pause in time.
+    EXPECT_TRUE(PumpUntil([&] { return thread.Finished(); }, std::chrono::seconds(10)));
+    EXPECT_FALSE(thread.Paused());
+    EXPECT_EQ(pauses.load(), 0);
+}
+
+TEST_F(ThreadTest, APauseAskedForAfterTerminationReturnsAtOnce) {
+    TTestThread thread([](TTestThread& self) {
+        self.Terminate();
+        (void)self.PauseUnlessTerminated(std::chrono::hours(1));
+    });
+    thread.Resume();
+    EXPECT_TRUE(PumpUntil([&] { return thread.Finished(); }, std::chrono::seconds(10)));
+}
+
 class TSelfFreeing : public TThread {
 public:
     TSelfFreeing(std::atomic<bool>& executed, std::atomic<bool>& destroyed)
@@ -280,6 +360,16 @@ TEST_F(ThreadTest, AFreeOnTerminateThreadDestroysItselfAfterExecute) {
     TThread::StartFreeOnTerminate(std::make_unique<TSelfFreeing>(executed, destroyed));
     ASSERT_TRUE(PumpUntil([&] { return destroyed.load(); }));
     EXPECT_TRUE(executed.load());
+}
+
+TEST_F(ThreadTest, AFreeOnTerminateThreadThatCannotStartIsDestroyedAtOnce) {
+    std::atomic<bool> executed{false};
+    std::atomic<bool> destroyed{false};
+    FailNextThreadStarts(1);
+    EXPECT_THROW(TThread::StartFreeOnTerminate(std::make_unique<TSelfFreeing>(executed, destroyed)),
+                 std::system_error);
+    EXPECT_TRUE(destroyed.load());
+    EXPECT_FALSE(executed.load());
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "platform/linux/Utf16.h"
 
 #include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 
 namespace platform::linux_backend {
@@ -14,6 +16,10 @@ struct ErrnoCase {
     int error;
     DWORD code;
 };
+
+void PrintTo(const ErrnoCase& c, std::ostream* out) {
+    *out << strerrorname_np(c.error);
+}
 
 class ErrnoMapping : public ::testing::TestWithParam<ErrnoCase> {};
 
@@ -76,6 +82,19 @@ struct Utf16Case {
     std::string utf8;
     std::u16string utf16;
 };
+
+// The bytes as ASCII, others as %NN: one line, the same on every build.
+void PrintTo(const Utf16Case& c, std::ostream* out) {
+    for (const char byte : c.utf8) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code >= 0x20 && code < 0x7F) {
+            *out << byte;
+        } else {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            *out << '%' << kHex[code >> 4] << kHex[code & 0xF];
+        }
+    }
+}
 
 class Utf16Conversion : public ::testing::TestWithParam<Utf16Case> {};
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <gmock/gmock.h>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 
@@ -209,6 +210,10 @@ struct OpenCase {
     DWORD disposition;
     DWORD error;
 };
+
+void PrintTo(const OpenCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class OpenFailures : public LinuxServicesTest, public ::testing::WithParamInterface<OpenCase> {};
 

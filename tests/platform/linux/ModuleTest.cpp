@@ -5,6 +5,7 @@
 #include "platform/SetupApiExports.h"
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace platform::linux_backend::testing {
@@ -43,6 +44,10 @@ struct LoadCase {
     const char* name;
     bool found;
 };
+
+void PrintTo(const LoadCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ModuleNames : public LinuxServicesTest, public ::testing::WithParamInterface<LoadCase> {};
 

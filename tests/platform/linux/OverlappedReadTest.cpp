@@ -6,6 +6,7 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <latch>
+#include <ostream>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -286,6 +287,10 @@ struct StartCase {
     bool withRoutine;
     DWORD error;
 };
+
+void PrintTo(const StartCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ReadStartFailures : public LinuxServicesTest,
                           public ::testing::WithParamInterface<StartCase> {};

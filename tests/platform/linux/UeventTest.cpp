@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace platform::linux_backend {
@@ -33,6 +34,24 @@ struct ChangeCase {
     bool parsed;
     bool nodeChange;
 };
+
+// The message with its separating zeros as "|": one line, the same on every build.
+void PrintTo(const ChangeCase& c, std::ostream* out) {
+    if (c.message.empty()) {
+        *out << "(empty)";
+    }
+    for (const char byte : c.message) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code == 0) {
+            *out << '|';
+        } else if (code >= 0x20 && code < 0x7F) {
+            *out << byte;
+        } else {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            *out << '%' << kHex[code >> 4] << kHex[code & 0xF];
+        }
+    }
+}
 
 class UeventCases : public ::testing::TestWithParam<ChangeCase> {};
 

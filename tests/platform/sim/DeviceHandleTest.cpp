@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct TOpenCase {
     DWORD flags;
     DWORD error; // 0: opens
 };
+
+void PrintTo(const TOpenCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class OpenTest : public DeviceHandleTest, public ::testing::WithParamInterface<TOpenCase> {};
 
@@ -221,6 +226,10 @@ struct TStringCase {
     bool result;
     DWORD error;
 };
+
+void PrintTo(const TStringCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class StringTest : public DeviceHandleTest, public ::testing::WithParamInterface<TStringCase> {};
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,10 @@ struct TSizeCase {
     TRecord record;
     DWORD size;
 };
+
+void PrintTo(const TSizeCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 constexpr DWORD kOtherDataSize = sizeof(void*) == 8 ? 28 : 32;
 constexpr DWORD kOtherDetailSize = sizeof(void*) == 8 ? 5 : 8;

@@ -1,6 +1,7 @@
 #include "tests/platform/sim/SimBusFixture.h"
 #include "tests/platform/sim/SimModules.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ struct TPropertyCase {
     DWORD required;    // size reported
     std::string bytes; // the buffer's leading bytes afterwards (untouched: a single 0)
 };
+
+void PrintTo(const TPropertyCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 constexpr DWORD kFriendlyName = property::kFriendlyName;
 constexpr DWORD kHardwareId = property::kHardwareId;

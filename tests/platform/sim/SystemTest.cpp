@@ -1,5 +1,6 @@
 #include "tests/platform/sim/SimBusFixture.h"
 
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -10,6 +11,10 @@ struct TMessageCase {
     DWORD code;
     const char* text;
 };
+
+void PrintTo(const TMessageCase& c, std::ostream* out) {
+    *out << "code " << c.code;
+}
 
 class FormatMessageTest : public SimBusTest, public ::testing::WithParamInterface<TMessageCase> {
 protected:

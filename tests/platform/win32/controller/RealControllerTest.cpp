@@ -81,9 +81,11 @@ TEST_F(RealController, IdentifiesEveryDevice) {
         const hid::WideString product = device.ProductName();
         EXPECT_EQ(device.ProductName(), product);
         if (win32_test::RunningUnderWine() && device.Attributes().VendorID == 0x845E) {
-            // Wine names its virtual devices (no serial numbers).
+            // Wine names its virtual devices and gives them the serial number "0000", but
+            // cannot read their language list: the serial is kept all the same.
             EXPECT_FALSE(device.VendorName().empty());
             EXPECT_FALSE(product.empty());
+            EXPECT_EQ(device.SerialNumber(), u"0000");
         }
     }
     if (win32_test::RunningUnderWine()) {
