@@ -1,35 +1,38 @@
 #include "app/demo/DemoOutput.h"
 
-#include "app/MainForm.h"
+#include "app/core/MainForm.h"
 #include "app/demo/DemoDevices.h"
 
-#include <QAbstractItemModel>
-#include <QFile>
-#include <QListWidget>
+#include <array>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace demo {
 
-TDemoOutput::TDemoOutput() {
-    clock.start();
-}
+TDemoOutput::TDemoOutput() : start(std::chrono::steady_clock::now()) {}
 
-void TDemoOutput::Print(const QString& kind, const QString& text) const {
-    const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
-    std::printf("[%8.3f s] %-6s %s\n", seconds, kind.toLocal8Bit().constData(),
-                text.toLocal8Bit().constData());
+void TDemoOutput::Print(std::string_view kind, std::string_view text) const {
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    std::printf("[%8.3f s] %-6.*s %.*s\n", elapsed.count(), static_cast<int>(kind.size()),
+                kind.data(), static_cast<int>(text.size()), text.data());
     std::fflush(stdout);
 }
 
-void TDemoOutput::FollowLog(TMainForm& form, const TDemoAdapter& adapter) {
-    QListWidget* log = form.HistoryListBox();
-    QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, log,
-                     [this, log, &adapter](const QModelIndex& /*parent*/, int first, int last) {
-                         PrintNewWrites(adapter);
-                         for (int row = first; row <= last; ++row) {
-                             Print(QStringLiteral("log"), log->item(row)->text());
-                         }
-                     });
+void TDemoOutput::FollowAdapter(TDemoAdapter& adapter) {
+    adapter.OnPlugChange = [this](bool plugged) {
+        Print("bus", plugged ? "adapter DEMO0001 plugged in" : "adapter DEMO0001 unplugged");
+    };
+    adapter.OnReportSent = [this](const std::vector<BYTE>& report) {
+        Print("bus", "adapter sends input report " + Hex(report));
+    };
+}
+
+void TDemoOutput::FollowLog(app::TMainForm& form, const TDemoAdapter& adapter) {
+    form.OnLogLine = [this, &adapter](const std::string& line) {
+        PrintNewWrites(adapter);
+        Print("log", line);
+    };
 }
 
 void TDemoOutput::PrintNewWrites(const TDemoAdapter& adapter) {
@@ -39,38 +42,37 @@ void TDemoOutput::PrintNewWrites(const TDemoAdapter& adapter) {
     }
     const std::vector<std::vector<BYTE>> writes = adapter.Writes();
     for (; writesSeen < writes.size(); ++writesSeen) {
-        Print(QStringLiteral("write"), QStringLiteral("to DEMO0001: ") + Hex(writes[writesSeen]));
+        Print("write", "to DEMO0001: " + Hex(writes[writesSeen]));
         ++reportsWritten;
     }
 }
 
-QString TDemoOutput::Hex(const std::vector<BYTE>& bytes) {
-    QStringList parts;
+std::string TDemoOutput::Hex(const std::vector<BYTE>& bytes) {
+    std::string text;
     for (BYTE b : bytes) {
-        parts << QString::asprintf("%02X", unsigned{b});
+        std::array<char, 4> digits{};
+        std::snprintf(digits.data(), digits.size(), "%02X", unsigned{b});
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += digits.data();
     }
-    return parts.join(QLatin1Char(' '));
+    return text;
 }
-
-} // namespace demo
-
-namespace demo {
 
 std::optional<long> TDemoOutput::PeakResidentKiB() {
     // The high-water mark of this program's own memory map, not counting what the parent
     // had when it started this process.
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return std::nullopt;
-    }
-    // Files in /proc have no size: read until the end rather than testing for it.
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            bool ok = false;
-            const long kib = line.mid(6).trimmed().split(' ').value(0).toLong(&ok);
-            if (ok) {
-                return kib;
-            }
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) != 0) {
+            continue;
+        }
+        std::istringstream fields(line.substr(6));
+        long kib = 0;
+        if (fields >> kib) {
+            return kib;
         }
     }
     return std::nullopt;

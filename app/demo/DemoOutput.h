@@ -5,37 +5,47 @@
 #include "platform/PlatformTypes.h"
 #include "platform/sim/SimDeviceConfig.h"
 
-#include <QElapsedTimer>
-#include <QString>
+#include <chrono>
 #include <cstddef>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
+namespace app {
 class TMainForm;
+}
 
 namespace demo {
 
 class TDemoAdapter;
+
+// The demo's own line before the scenario starts.
+inline constexpr std::string_view SetupText =
+    "simulated bus: a keyboard and a mouse present; the adapter arrives soon";
 
 // "[  12.345 s] " since the output was created.
 class TDemoOutput {
 public:
     TDemoOutput();
 
-    void Print(const QString& kind, const QString& text) const;
+    void Print(std::string_view kind, std::string_view text) const;
+    // Prints the adapter's plugging in and out and the input reports it sends.
+    void FollowAdapter(TDemoAdapter& adapter);
     // Prints the event log's lines as the window appends them, each after the writes that
-    // came before it.
-    void FollowLog(TMainForm& form, const TDemoAdapter& adapter);
+    // came before it (takes the window's OnLogLine).
+    void FollowLog(app::TMainForm& form, const TDemoAdapter& adapter);
     // Prints the writes the bus captured on the adapter since the last call.
     void PrintNewWrites(const TDemoAdapter& adapter);
 
-    static QString Hex(const std::vector<BYTE>& bytes);
+    // "05 00 02"
+    static std::string Hex(const std::vector<BYTE>& bytes);
     // The process's peak resident memory so far, where the system tells it (Linux).
     static std::optional<long> PeakResidentKiB();
     std::size_t ReportsWritten() const { return reportsWritten; }
 
 private:
-    QElapsedTimer clock;
+    std::chrono::steady_clock::time_point start;
     std::optional<platform::sim::TSimDeviceId> writesOf;
     std::size_t writesSeen = 0;
     std::size_t reportsWritten = 0;

@@ -1,11 +1,16 @@
 // The demo's fixed scenario for runs without a display: the adapter arrives, is found,
 // "Program" is pressed, the report reaches the bus, the adapter leaves and the window
-// reports it missing. Ends the event loop with 0 when every step happened in time.
+// reports it missing. Ends the run with 0 when every step happened in time.
 #pragma once
 
-#include <QTimer>
+#include "app/core/FormTimer.h"
 
+#include <functional>
+#include <memory>
+
+namespace app {
 class TMainForm;
+}
 
 namespace demo {
 
@@ -17,23 +22,32 @@ inline constexpr int ScenarioDeadlineMs = 30000;
 
 class TDemoScenario {
 public:
-    TDemoScenario(TMainForm& form, TDemoAdapter& adapter, TDemoOutput& output);
+    // pressProgram presses the window's "Program" button as a user would; quit ends the
+    // front end's loop with the exit code. The timers come from the front end's loop.
+    TDemoScenario(app::TMainForm& form, TDemoAdapter& adapter, TDemoOutput& output,
+                  const app::TTimerFactory& makeTimer, std::function<void()> pressProgram,
+                  std::function<void(int exitCode)> quit);
 
     void Start();
 
 private:
-    enum class TStep { WaitConnected, Programming, WaitNotFound, Done };
+    enum class TStep { WaitConnected, Programming, Unplugging, WaitNotFound, Done };
 
     void Poll();
     void Program();
     void Finish(int exitCode, const char* what);
+    // Runs the next step once after StepPauseMs.
+    void PauseThen(TStep next);
 
-    TMainForm& form;
+    app::TMainForm& form;
     TDemoAdapter& adapter;
     TDemoOutput& output;
+    std::function<void()> pressProgram;
+    std::function<void(int)> quit;
     TStep step = TStep::WaitConnected;
-    QTimer poll;
-    QTimer deadline;
+    std::unique_ptr<app::TTimer> poll;
+    std::unique_ptr<app::TTimer> deadline;
+    std::unique_ptr<app::TTimer> pause;
 };
 
 } // namespace demo

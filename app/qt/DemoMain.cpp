@@ -1,11 +1,11 @@
 // vuz-demo: the utility on the simulated HID bus. With a display it is the real window to
 // click; on Qt's offscreen platform it plays a fixed scenario and exits.
-#include "app/MainForm.h"
 #include "app/MainLoop.h"
 #include "app/QtFormTimer.h"
 #include "app/demo/DemoDevices.h"
 #include "app/demo/DemoOutput.h"
 #include "app/demo/DemoScenario.h"
+#include "app/qt/QtMainForm.h"
 #include "platform/sim/SimBus.h"
 
 #include <QApplication>
@@ -20,31 +20,29 @@ int main(int argc, char* argv[]) {
 
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
+    const app::TTimerFactory makeTimer = [] {
+        return std::make_unique<TQtFormTimer>();
+    };
     demo::TDemoOutput output;
-    demo::TDemoAdapter adapter(bus, [] { return std::make_unique<TQtFormTimer>(); });
-    adapter.OnPlugChange = [&output](bool plugged) {
-        output.Print(QStringLiteral("bus"), plugged ? QStringLiteral("adapter DEMO0001 plugged in")
-                                                    : QStringLiteral("adapter DEMO0001 unplugged"));
-    };
-    adapter.OnReportSent = [&output](const std::vector<BYTE>& report) {
-        output.Print(QStringLiteral("bus"), QStringLiteral("adapter sends input report ") +
-                                                demo::TDemoOutput::Hex(report));
-    };
+    demo::TDemoAdapter adapter(bus, makeTimer);
+    output.FollowAdapter(adapter);
 
     int exitCode = 0;
     {
-        TMainForm MainForm;
-        output.FollowLog(MainForm, adapter);
+        qtview::TQtMainForm window;
+        output.FollowLog(window.Core(), adapter);
         // Connected after the window's own handler: the write is over when this runs.
-        QObject::connect(MainForm.InProgButton(), &QPushButton::clicked, &MainForm,
+        QObject::connect(window.InProgButton(), &QPushButton::clicked, &window,
                          [&output, &adapter] { output.PrintNewWrites(adapter); });
 
         const bool scripted = QGuiApplication::platformName() == QStringLiteral("offscreen");
-        demo::TDemoScenario scenario(MainForm, adapter, output);
-        output.Print(QStringLiteral("demo"), QStringLiteral("simulated bus: a keyboard and a mouse "
-                                                            "present; the adapter arrives soon"));
-        MainForm.show();
-        MainForm.activateWindow();
+        demo::TDemoScenario scenario(
+            window.Core(), adapter, output, makeTimer,
+            [&window] { window.InProgButton()->click(); },
+            [](int code) { QCoreApplication::exit(code); });
+        output.Print("demo", demo::SetupText);
+        window.show();
+        window.activateWindow();
         adapter.ArriveSoon();
         if (scripted) {
             scenario.Start();

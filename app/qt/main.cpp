@@ -1,7 +1,7 @@
 // Program entry: the native platform services, the application object, the main window,
 // the message loop.
-#include "app/MainForm.h"
 #include "app/MainLoop.h"
+#include "app/qt/QtMainForm.h"
 #include "platform/PlatformServices.h"
 
 #include <QApplication>
@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
 
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
-    TMainForm MainForm;
+    qtview::TQtMainForm MainForm;
     MainForm.show();
     // Detection starts at the first activation; without a window manager nothing else
     // activates the window.

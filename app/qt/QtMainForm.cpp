@@ -1,0 +1,183 @@
+#include "app/qt/QtMainForm.h"
+
+#include "app/MainLoop.h"
+#include "app/QtFormTimer.h"
+#include "ui_MainForm.h"
+
+#include <QEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+
+namespace qtview {
+
+namespace {
+
+constexpr int ListItemHeight = 16;
+constexpr int TimePanelWidth = 50;
+constexpr int StatusPanelWidth = 400;
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+TQtMainForm::TQtMainForm(QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()) {
+    ui->setupUi(this);
+
+    QFont formFont(QStringLiteral("MS Sans Serif"));
+    formFont.setPixelSize(13);
+    setFont(formFont);
+    setBackgroundRole(QPalette::Button);
+    ui->ClientArea->setBackgroundRole(QPalette::Button);
+    ui->ClientArea->setAutoFillBackground(true);
+    // Without its own role the label takes the one that goes with the client area's
+    // background, the button text, and its colour never shows.
+    ui->StatusLabel->setForegroundRole(QPalette::WindowText);
+    ui->StatusLabel->adjustSize();
+    CreateStatusPanels();
+
+    connect(ui->ExitButton, &QPushButton::clicked, this,
+            [this] { core->ExitButtonClick(ui->ExitButton); });
+    connect(ui->InProgButton, &QPushButton::clicked, this,
+            [this] { core->InProgButtonClick(ui->InProgButton); });
+
+    core = std::make_unique<app::TMainForm>(*this, std::make_unique<TQtFormTimer>());
+    CentreOnScreen();
+}
+
+TQtMainForm::~TQtMainForm() {
+    core.reset();
+}
+
+void TQtMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (core && event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        core->FormActivate(this);
+    }
+}
+
+void TQtMainForm::CreateStatusPanels() {
+    const std::array<QString, 3> designTexts{QStringLiteral("Time"), QStringLiteral("Status"),
+                                             QStringLiteral("Programmer Version")};
+    for (std::size_t i = 0; i < statusPanels.size(); ++i) {
+        // Owned by the status bar once added.
+        statusPanels[i] = new QLabel(designTexts[i], ui->ProgStatusBar);
+        statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+    statusPanels[app::TimePanel]->setAlignment(Qt::AlignCenter);
+    statusPanels[app::TimePanel]->setFixedWidth(TimePanelWidth);
+    statusPanels[app::StatusPanel]->setFixedWidth(StatusPanelWidth);
+    ui->ProgStatusBar->addWidget(statusPanels[app::TimePanel]);
+    ui->ProgStatusBar->addWidget(statusPanels[app::StatusPanel]);
+    ui->ProgStatusBar->addWidget(statusPanels[app::AdapterPanel], 1);
+}
+
+void TQtMainForm::CentreOnScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    move(available.center() - QPoint(width() / 2, height() / 2));
+}
+
+QListWidget* TQtMainForm::DevListBox() const {
+    return ui->DevListBox;
+}
+QListWidget* TQtMainForm::HistoryListBox() const {
+    return ui->HistoryListBox;
+}
+QLabel* TQtMainForm::StatusLabel() const {
+    return ui->StatusLabel;
+}
+QStatusBar* TQtMainForm::ProgStatusBar() const {
+    return ui->ProgStatusBar;
+}
+QLabel* TQtMainForm::StatusPanel(int index) const {
+    return statusPanels.at(static_cast<std::size_t>(index));
+}
+QLabel* TQtMainForm::ConnectBallImage() const {
+    return ui->ConnectBallImage;
+}
+QLabel* TQtMainForm::Green_Image() const {
+    return ui->Green_Image;
+}
+QLabel* TQtMainForm::Gray_Image() const {
+    return ui->Gray_Image;
+}
+QPushButton* TQtMainForm::ExitButton() const {
+    return ui->ExitButton;
+}
+QPushButton* TQtMainForm::InProgButton() const {
+    return ui->InProgButton;
+}
+
+void TQtMainForm::SetCaption(const std::string& text) {
+    setWindowTitle(FromUtf8(text));
+}
+
+void TQtMainForm::SetOuterSize(int width, int height) {
+    resize(width - OuterFrameWidth, height - OuterFrameHeight);
+}
+
+void TQtMainForm::SetStatusText(const std::string& text) {
+    ui->StatusLabel->setText(FromUtf8(text));
+    ui->StatusLabel->adjustSize();
+}
+
+void TQtMainForm::SetStatusColour(app::TRgb colour) {
+    QPalette palette = ui->StatusLabel->palette();
+    palette.setColor(QPalette::WindowText, QColor(colour.Red, colour.Green, colour.Blue));
+    ui->StatusLabel->setPalette(palette);
+}
+
+void TQtMainForm::SetPanelText(int panel, const std::string& text) {
+    StatusPanel(panel)->setText(FromUtf8(text));
+}
+
+void TQtMainForm::ShowIndicator(bool green) {
+    const QLabel* source = green ? ui->Green_Image : ui->Gray_Image;
+    ui->ConnectBallImage->setPixmap(source->pixmap());
+}
+
+void TQtMainForm::SetProgramButtonEnabled(bool enabled) {
+    ui->InProgButton->setEnabled(enabled);
+}
+
+void TQtMainForm::ClearDeviceList() {
+    ui->DevListBox->clear();
+}
+
+void TQtMainForm::AddDeviceListEntry(const std::string& text) {
+    ui->DevListBox->addItem(FromUtf8(text));
+}
+
+void TQtMainForm::SelectDeviceListEntry(int index) {
+    ui->DevListBox->setCurrentRow(index);
+}
+
+void TQtMainForm::AppendLogLine(const std::string& text) {
+    QListWidget* log = ui->HistoryListBox;
+    log->addItem(FromUtf8(text));
+    const int last = log->count() - 1;
+    log->item(last)->setSizeHint(QSize(0, ListItemHeight));
+    log->setCurrentRow(last);
+}
+
+void TQtMainForm::ProcessMessages() {
+    app::ProcessMessages();
+}
+
+void TQtMainForm::Close() {
+    close();
+}
+
+} // namespace qtview
