@@ -3,6 +3,7 @@
 # appears with its title, its controls sit where the layout puts them, vuz-utility.exe on
 # Wine's own HID devices reports the adapter missing after its countdown, the demo finds its
 # simulated adapter, "Program" writes the command and "Exit" ends the program with code 0.
+# The window's own tests run here too, since only here does what it paints reach a screen.
 # Usage: scripts/test-windows-gui.sh [--screenshot]   (after scripts/test-windows.sh built
 # build-windows/; uses WINEPREFIX when set, else a throw-away prefix)
 # --screenshot also writes docs/screenshot-windows.png (the demo, connected).
@@ -68,7 +69,17 @@ find_window() {
 echo "Preparing the Wine prefix for the X11 display"
 [[ -f "$WINEPREFIX/system.reg" ]] || "$wine" wineboot -i >/dev/null 2>&1
 "$wine" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
+# No window manager runs here: Wine draws the frame and caption itself, as Windows does.
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# Wine's own fonts (MS Sans Serif, Tahoma, Marlett for the caption buttons) where a Windows
+# program finds them: this Wine build does not look in its data folder.
+for font in marlett.ttf ms_sans_serif.ttf tahoma.ttf tahomabd.ttf; do
+    [[ -f /usr/share/wine/fonts/$font ]] && cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+done
 "$wine" cmd /c exit >/dev/null 2>&1
+
+echo "== the window's own tests, painted on the X11 display"
+"$wine" "$build/tests/app/win32/win32_view_tests.exe" --gtest_brief=1 || fail "win32_view_tests.exe"
 
 echo "== vuz-utility.exe on Wine's HID devices"
 start=$SECONDS
@@ -80,8 +91,10 @@ echo "window $window appeared after $((SECONDS - start)) s"
 # After the third tick, status panel 1 reads "VUZ Device is not found."
 "$wine" "$check" panel 1 "VUZ Device is not found." 20 || fail "vuz-utility.exe: status panel"
 "$wine" "$check" status "Please connect VUZ Device." 5 || fail "vuz-utility.exe: status line"
+exit_start=$SECONDS
 "$wine" "$check" click Exit
 wait_for_exit_zero "$utility" 20
+echo "vuz-utility.exe ended $((SECONDS - exit_start)) s after Exit"
 echo "vuz-utility.exe: ok ($((SECONDS - start)) s)"
 
 demo="$build/app/win32/vuz-demo.exe"
@@ -103,7 +116,9 @@ if [[ $screenshot == yes ]]; then
 fi
 "$wine" "$check" click Program
 wait_for_line "write +to DEMO0001: 05 00 02 00 00 00 00 00" 10 "$work/demo.out"
+exit_start=$SECONDS
 "$wine" "$check" click Exit
 wait_for_exit_zero "$demo_pid" 20
+echo "vuz-demo.exe ended $((SECONDS - exit_start)) s after Exit"
 cat "$work/demo.out"
 echo "vuz-demo.exe: ok ($((SECONDS - start)) s)"

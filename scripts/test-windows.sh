@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64
+# fonts-wine: the fonts a Windows program expects (MS Sans Serif, Tahoma, Marlett).
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 fonts-wine
 
 # Debian keeps Wine's programs off PATH.
 wine=/usr/lib/wine/wine64
