@@ -76,6 +76,10 @@ echo "Preparing the Wine prefix for the X11 display"
 for font in marlett.ttf ms_sans_serif.ttf tahoma.ttf tahomabd.ttf; do
     [[ -f /usr/share/wine/fonts/$font ]] && cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
 done
+# The desktop process read the driver setting when the first call above started it: start
+# Wine again so that everything runs on the X11 driver.
+"$wineserver" -k >/dev/null 2>&1 || true
+"$wineserver" -w >/dev/null 2>&1 || true
 "$wine" cmd /c exit >/dev/null 2>&1
 
 echo "== the window's own tests, painted on the X11 display"
