@@ -93,7 +93,7 @@ window=$(find_window) || fail "vuz-utility.exe: no window titled 'ZEM VUZ Utilit
 echo "window $window appeared after $((SECONDS - start)) s"
 "$wine" "$check" controls || fail "vuz-utility.exe: controls"
 # After the third tick, status panel 1 reads "VUZ Device is not found."
-"$wine" "$check" panel 1 "VUZ Device is not found." 20 || fail "vuz-utility.exe: status panel"
+"$wine" "$check" panel 1 "VUZ Device is not found." 30 || fail "vuz-utility.exe: status panel"
 "$wine" "$check" status "Please connect VUZ Device." 5 || fail "vuz-utility.exe: status line"
 exit_start=$SECONDS
 "$wine" "$check" click Exit
