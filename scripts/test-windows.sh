@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Cross-builds the core (runtime, platform, hid) for 64-bit Windows with MinGW-w64 and runs
-# its tests under Wine, in a throw-away Wine prefix.
+# Cross-builds the Windows programs (vuz-utility.exe, vuz-demo.exe) and the tests for 64-bit
+# Windows with MinGW-w64, checks that the programs need no DLL besides the system's, runs
+# the tests under Wine in a throw-away prefix (no display), then the real-window checks
+# under Xvfb (scripts/test-windows-gui.sh).
 # Usage: scripts/test-windows.sh [ctest argument ...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64
+# fonts-wine: the fonts a Windows program expects (MS Sans Serif, Tahoma, Marlett).
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 fonts-wine
 
 # Debian keeps Wine's programs off PATH.
 wine=/usr/lib/wine/wine64
@@ -35,4 +38,19 @@ echo "Preparing a Wine prefix in $WINEPREFIX"
 
 cmake --preset windows
 cmake --build --preset windows
+
+# Self-contained programs: every DLL they import is one the system has.
+system_dlls='^(kernel32|user32|gdi32|comctl32|advapi32|shell32|ole32|oleaut32|msvcrt|ntdll|uxtheme|version|ws2_32|bcrypt|api-ms-win-[a-z0-9-]+)\.dll$'
+for program in build-windows/app/win32/*.exe; do
+    dlls=$(x86_64-w64-mingw32-objdump -p "$program" | awk '/DLL Name:/ {print $3}')
+    echo "$(basename "$program") imports: $(echo $dlls)"
+    foreign=$(echo "$dlls" | grep -v -i -E "$system_dlls" || true)
+    if [[ -n "$foreign" ]]; then
+        echo "$(basename "$program") needs DLLs that are not the system's: $foreign" >&2
+        exit 1
+    fi
+done
+
 ctest --preset windows "$@"
+
+scripts/test-windows-gui.sh

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the indicator's two 32 x 32 ball pictures (green and grey) as true-colour PNGs.
+"""Draws the indicator's two 32 x 32 ball pictures (green and grey) as true-colour PNGs
+(the Qt front end) and 24-bit BMPs (the Windows front end's bitmap resources).
 
 Run once; the pictures are kept in app/resources. Standard library only.
 """
@@ -63,12 +64,34 @@ def png(pixels):
             + chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
 
 
+def bmp(pixels):
+    """A bottom-up 24-bit BMP of the PNG rows (each has a filter byte in front)."""
+    stride = SIZE * 3
+    padded = (stride + 3) & ~3
+    rows = []
+    for py in range(SIZE):
+        row = pixels[py * (stride + 1) + 1:(py + 1) * (stride + 1)]
+        bgr = bytearray()
+        for px in range(SIZE):
+            r, g, b = row[px * 3:px * 3 + 3]
+            bgr += bytes((b, g, r))
+        rows.append(bytes(bgr) + bytes(padded - stride))
+    data = b"".join(reversed(rows))
+    info = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE, 1, 24, 0, len(data), 3780, 3780, 0, 0)
+    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(data), 0, 0, 14 + len(info))
+    return header + info + data
+
+
 def main():
     out = pathlib.Path(__file__).resolve().parent.parent / "app" / "resources"
     out.mkdir(parents=True, exist_ok=True)
     for name, base in BALLS.items():
-        (out / name).write_bytes(png(draw(base)))
+        pixels = draw(base)
+        (out / name).write_bytes(png(pixels))
+        bitmap = (out / name).with_suffix(".bmp")
+        bitmap.write_bytes(bmp(pixels))
         print(out / name)
+        print(bitmap)
 
 
 if __name__ == "__main__":

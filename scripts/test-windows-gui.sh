@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Real-window checks of the Windows programs under Wine's X11 driver in Xvfb: the window
+# appears with its title, its controls sit where the layout puts them, vuz-utility.exe on
+# Wine's own HID devices reports the adapter missing after its countdown, the demo finds its
+# simulated adapter, "Program" writes the command and "Exit" ends the program with code 0.
+# The window's own tests run here too, since only here does what it paints reach a screen.
+# Usage: scripts/test-windows-gui.sh [--screenshot]   (after scripts/test-windows.sh built
+# build-windows/; uses WINEPREFIX when set, else a throw-away prefix)
+# --screenshot also writes docs/screenshot-windows.png (the demo, connected).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build-windows
+wine=${WINE:-/usr/lib/wine/wine64}
+wineserver=/usr/lib/wine/wineserver
+[[ -x "$wine" ]] || wine=$(command -v wine64)
+[[ -x "$wineserver" ]] || wineserver=$(command -v wineserver)
+export WINE="$wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
+
+if [[ "${1:-}" != --inside ]]; then
+    scripts/install-deps.sh xvfb xauth xdotool imagemagick
+    own_prefix=
+    if [[ -z "${WINEPREFIX:-}" ]]; then
+        WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/vuz-wine-gui.XXXXXX")
+        own_prefix=$WINEPREFIX
+    fi
+    export WINEPREFIX
+    # A wineserver started outside this X session would keep the programs off the display.
+    "$wineserver" -k >/dev/null 2>&1 || true
+    "$wineserver" -w >/dev/null 2>&1 || true
+    status=0
+    xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$@" || status=$?
+    "$wineserver" -k >/dev/null 2>&1 || true
+    [[ -n "$own_prefix" ]] && rm -rf "$own_prefix"
+    exit "$status"
+fi
+shift
+screenshot=no
+[[ "${1:-}" == --screenshot ]] && screenshot=yes
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+check="$build/tests/app/win32/vuz-window-check.exe"
+title='^ZEM VUZ Utility V1.0$'
+
+fail() { echo "FAIL: $*"; exit 1; }
+# Waits up to $2 seconds for a line matching $1 in file $3.
+wait_for_line() {
+    local deadline=$((SECONDS + $2))
+    until grep -q -E "$1" "$3"; do
+        ((SECONDS < deadline)) || { cat "$3"; fail "no line matching '$1' within $2 s"; }
+        sleep 0.2
+    done
+}
+# Waits up to $2 seconds for process $1 to end; its exit code must be 0.
+wait_for_exit_zero() {
+    local deadline=$((SECONDS + $2)) code=0
+    while kill -0 "$1" 2>/dev/null; do
+        ((SECONDS < deadline)) || { kill "$1"; fail "still running after $2 s"; }
+        sleep 0.2
+    done
+    wait "$1" || code=$?
+    [[ $code -eq 0 ]] || fail "exit code $code"
+}
+find_window() {
+    timeout 30 xdotool search --sync --onlyvisible --name "$title" | head -n 1
+}
+
+echo "Preparing the Wine prefix for the X11 display"
+[[ -f "$WINEPREFIX/system.reg" ]] || "$wine" wineboot -i >/dev/null 2>&1
+"$wine" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
+# No window manager runs here: Wine draws the frame and caption itself, as Windows does.
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# Wine's own fonts (MS Sans Serif, Tahoma, Marlett for the caption buttons) where a Windows
+# program finds them: this Wine build does not look in its data folder.
+for font in marlett.ttf ms_sans_serif.ttf tahoma.ttf tahomabd.ttf; do
+    [[ -f /usr/share/wine/fonts/$font ]] && cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+done
+# The desktop process read the driver setting when the first call above started it: start
+# Wine again so that everything runs on the X11 driver.
+"$wineserver" -k >/dev/null 2>&1 || true
+"$wineserver" -w >/dev/null 2>&1 || true
+"$wine" cmd /c exit >/dev/null 2>&1
+
+echo "== the window's own tests, painted on the X11 display"
+"$wine" "$build/tests/app/win32/win32_view_tests.exe" --gtest_brief=1 || fail "win32_view_tests.exe"
+
+echo "== vuz-utility.exe on Wine's HID devices"
+start=$SECONDS
+"$wine" "$build/app/win32/vuz-utility.exe" >"$work/utility.out" 2>&1 &
+utility=$!
+window=$(find_window) || fail "vuz-utility.exe: no window titled 'ZEM VUZ Utility V1.0'"
+echo "window $window appeared after $((SECONDS - start)) s"
+"$wine" "$check" controls || fail "vuz-utility.exe: controls"
+# After the third tick, status panel 1 reads "VUZ Device is not found."
+"$wine" "$check" panel 1 "VUZ Device is not found." 30 || fail "vuz-utility.exe: status panel"
+"$wine" "$check" status "Please connect VUZ Device." 5 || fail "vuz-utility.exe: status line"
+exit_start=$SECONDS
+"$wine" "$check" click Exit
+wait_for_exit_zero "$utility" 20
+echo "vuz-utility.exe ended $((SECONDS - exit_start)) s after Exit"
+echo "vuz-utility.exe: ok ($((SECONDS - start)) s)"
+
+demo="$build/app/win32/vuz-demo.exe"
+if [[ ! -x "$demo" && ! -f "$demo" ]]; then
+    echo "vuz-demo.exe not built; demo checks skipped"
+    exit 0
+fi
+echo "== vuz-demo.exe on the simulated bus"
+start=$SECONDS
+"$wine" "$demo" >"$work/demo.out" 2>&1 &
+demo_pid=$!
+window=$(find_window) || fail "vuz-demo.exe: no window"
+"$wine" "$check" controls || fail "vuz-demo.exe: controls"
+wait_for_line "log +ZEM VUZ DEMO0001 is connected\." 20 "$work/demo.out"
+"$wine" "$check" status "ZEM VUZ DEMO0001 is connected." 5
+if [[ $screenshot == yes ]]; then
+    import -window "$window" docs/screenshot-windows.png
+    echo "wrote docs/screenshot-windows.png"
+fi
+"$wine" "$check" click Program
+wait_for_line "write +to DEMO0001: 05 00 02 00 00 00 00 00" 10 "$work/demo.out"
+exit_start=$SECONDS
+"$wine" "$check" click Exit
+wait_for_exit_zero "$demo_pid" 20
+echo "vuz-demo.exe ended $((SECONDS - exit_start)) s after Exit"
+cat "$work/demo.out"
+echo "vuz-demo.exe: ok ($((SECONDS - start)) s)"
