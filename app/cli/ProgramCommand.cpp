@@ -121,6 +121,11 @@ private:
     }
 
     int Write(std::ostream& out, std::ostream& err) {
+        if (!target->IsPluggedIn()) {
+            // Pulled after it was found: no write is tried, so no system error would tell.
+            err << app::IoErrorLine("WRITE ERROR", ERROR_DEVICE_NOT_CONNECTED) << '\n';
+            return ExitWriteFailed;
+        }
         DWORD error = 0;
         const app::TCommandBuffer command =
             app::MakeCommandBuffer(app::EnableProgrammerFirstByte, app::EnableProgrammerSecondByte);
