@@ -19,6 +19,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -173,6 +174,16 @@ double SpawnAndWait(const std::vector<std::string>& command) {
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
+double ChildrenCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto ms = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) * 1000.0 +
+               static_cast<double>(time.tv_usec) / 1000.0;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 std::string SelfPath() {
     std::vector<char> path(4096, '\0');
     const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
@@ -181,7 +192,11 @@ std::string SelfPath() {
 
 void TimeProcess(benchmark::State& state, const std::vector<std::string>& command,
                  const std::function<void()>& afterRun = {}) {
+    // The children's own CPU time does not depend on how busy the machine is.
+    const double cpuBefore = ChildrenCpuMs();
+    int runs = 0;
     for (auto _ : state) {
+        ++runs;
         const double ms = SpawnAndWait(command);
         if (ms < 0) {
             state.SkipWithError("the process failed");
@@ -193,6 +208,9 @@ void TimeProcess(benchmark::State& state, const std::vector<std::string>& comman
             state.ResumeTiming();
         }
         state.SetIterationTime(ms / 1000.0);
+    }
+    if (runs > 0) {
+        state.counters["child_cpu_ms"] = (ChildrenCpuMs() - cpuBefore) / runs;
     }
 }
 
@@ -219,6 +237,12 @@ void BM_ProcessVuzCliVersion(benchmark::State& state) {
     TimeProcess(state, {VUZ_CLI_PROGRAM, "--version"});
 }
 BENCHMARK(BM_ProcessVuzCliVersion)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// What starting any process costs on this machine, for comparison.
+void BM_ProcessTrueBaseline(benchmark::State& state) {
+    TimeProcess(state, {"/bin/true"});
+}
+BENCHMARK(BM_ProcessTrueBaseline)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The children: one program run each, exit 0 when the report was written.
 int ChildProgram(int argc, char** argv) {
