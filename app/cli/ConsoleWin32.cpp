@@ -1,5 +1,6 @@
-// The console's control events (Ctrl+C, Ctrl+Break, closing the console) arrive on a thread
-// the system starts for them. UTF-8 output, as device strings may hold any character.
+// Ctrl+C and Ctrl+Break arrive on a thread the system starts for them. (Closing the console
+// ends the process whatever a handler does; the system then releases everything.) Output is
+// UTF-8, as device strings may hold any character.
 #include "app/cli/Cli.h"
 #include "app/cli/Console.h"
 
@@ -20,7 +21,6 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
         if (interrupt->Requested()) {
             // Asked twice: the user does not want to wait for a clean stop.
             ::ExitProcess(ExitInterrupted);
