@@ -7,6 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev libudev-dev
+    nlohmann-json3-dev
     fontconfig fonts-dejavu-core
     xvfb xauth x11-utils imagemagick
     "$@"

@@ -14,6 +14,11 @@ TCommandBuffer MakeCommandBuffer(BYTE firstByte, BYTE secondByte) {
 
 bool WriteCommandReport(hid::THidDevice& device, const TCommandBuffer& buffer, DWORD& error) {
     error = 0;
+    if (!device.IsPluggedIn()) {
+        // Gone since it was found: no write is tried, so no system error would tell.
+        error = ERROR_DEVICE_NOT_CONNECTED;
+        return false;
+    }
     const DWORD length = device.Caps().OutputReportByteLength;
     if (length > buffer.size()) {
         // The report would be taken from beyond the buffer.

@@ -20,8 +20,8 @@ TCommandBuffer MakeCommandBuffer(BYTE firstByte, BYTE secondByte);
 
 // Writes one output report from the buffer: the device's OutputReportByteLength bytes from
 // its start. True when written; otherwise error is the system's last error after the failed
-// write, or ERROR_INVALID_USER_BUFFER for a report longer than the buffer, which is never
-// written.
+// write, ERROR_DEVICE_NOT_CONNECTED for a device that has left, or ERROR_INVALID_USER_BUFFER
+// for a report longer than the buffer, which is never written.
 bool WriteCommandReport(hid::THidDevice& device, const TCommandBuffer& buffer, DWORD& error);
 
 } // namespace app

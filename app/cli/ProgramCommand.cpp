@@ -1,0 +1,160 @@
+// program: find the adapter (waiting for it through the controller's device-change events),
+// then write the enable-programmer report to it, as the window's Program button does.
+#include "app/cli/Commands.h"
+#include "app/cli/Diagnostics.h"
+#include "app/core/AdapterIdentity.h"
+#include "app/core/CommandReport.h"
+#include "app/core/SystemErrorText.h"
+#include "app/core/Utf8.h"
+#include "runtime/Event.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+const std::string AdapterTitle = "ZEM VUZ ";
+
+class TProgrammer {
+public:
+    TProgrammer(TSession& session, const TArguments& arguments)
+        : session(session), controller(session.Controller()), arguments(arguments) {}
+
+    ~TProgrammer() {
+        // The device goes back before the controller, which is told nothing more.
+        target.reset();
+        const runtime::TLoadingGuard quiet(controller);
+        controller.SetOnDeviceChange(nullptr);
+        controller.SetOnEnumerate(nullptr);
+    }
+
+    TProgrammer(const TProgrammer&) = delete;
+    TProgrammer& operator=(const TProgrammer&) = delete;
+
+    int Run(std::ostream& out, std::ostream& err) {
+        // Taking the handler reconciles at once: the devices present now are examined here.
+        controller.SetOnDeviceChange(runtime::MakeEvent<&TProgrammer::OnDeviceChange>(this));
+        if (!examined) {
+            Examine();
+        }
+        if (state == TState::Looking && arguments.Wait.count() > 0) {
+            err << "Waiting up to " << arguments.WaitText << " s for the VUZ Device"
+                << (arguments.Serial ? " with serial " + *arguments.Serial : std::string())
+                << "...\n";
+            err.flush();
+            session.WaitUntil([this] { return state != TState::Looking; },
+                              std::chrono::steady_clock::now() + arguments.Wait);
+        }
+        switch (state) {
+        case TState::Found:
+            out << AdapterTitle << targetSerial << " is connected.\n";
+            return Write(out, err);
+        case TState::Several:
+            err << "Several VUZ Devices are connected; choose one with --serial:\n";
+            for (const std::string& serial : severalSerials) {
+                err << "  " << (serial.empty() ? "(no serial number)" : serial) << '\n';
+            }
+            return ExitSeveralAdapters;
+        case TState::Looking:
+            break;
+        }
+        if (session.Interrupted()) {
+            err << "Interrupted.\n";
+            return ExitInterrupted;
+        }
+        if (arguments.Serial) {
+            err << "VUZ Device with serial " << *arguments.Serial << " is not found.\n";
+        } else {
+            err << "VUZ Device is not found.\n";
+        }
+        return ExitNoAdapter;
+    }
+
+private:
+    enum class TState { Looking, Found, Several };
+
+    struct TMatch {
+        int Slot = 0;
+        std::string Serial;
+    };
+
+    void OnDeviceChange(runtime::TComponent* /*Sender*/) { Examine(); }
+
+    void Examine() {
+        examined = true;
+        if (state != TState::Looking) {
+            return;
+        }
+        matches.clear();
+        controller.SetOnEnumerate(runtime::MakeEvent<&TProgrammer::OnEnumerate>(this));
+        controller.Enumerate();
+        controller.SetOnEnumerate(nullptr);
+        if (matches.size() > 1) {
+            state = TState::Several;
+            for (const TMatch& match : matches) {
+                severalSerials.push_back(match.Serial);
+            }
+            return;
+        }
+        if (matches.size() == 1) {
+            // Borrowed at once: later events in the same batch may move list slots.
+            hid::THidDevice* lent = nullptr;
+            if (controller.CheckOutByIndex(lent, matches.front().Slot)) {
+                target.reset(lent);
+                targetSerial = matches.front().Serial;
+                state = TState::Found;
+            }
+        }
+    }
+
+    bool OnEnumerate(hid::THidDevice* device, int Idx) {
+        if (app::IsAdapter(*device)) {
+            std::string serial = app::ToUtf8(device->SerialNumber());
+            if (!arguments.Serial || serial == *arguments.Serial) {
+                matches.push_back({Idx, std::move(serial)});
+            }
+        }
+        return true;
+    }
+
+    int Write(std::ostream& out, std::ostream& err) {
+        DWORD error = 0;
+        const app::TCommandBuffer command =
+            app::MakeCommandBuffer(app::EnableProgrammerFirstByte, app::EnableProgrammerSecondByte);
+        if (app::WriteCommandReport(*target, command, error)) {
+            out << "KVM Programmer is enabled.\n";
+            return ExitWritten;
+        }
+        err << app::IoErrorLine("WRITE ERROR", error) << '\n';
+        if (error == ERROR_ACCESS_DENIED || !target->HasReadWriteAccess()) {
+            if (const std::string hint = AccessHint(target->PnPInfo().DevicePath());
+                !hint.empty()) {
+                err << hint << '\n';
+            }
+        }
+        return ExitWriteFailed;
+    }
+
+    TSession& session;
+    hid::THidDeviceController& controller;
+    const TArguments& arguments;
+    TState state = TState::Looking;
+    bool examined = false;
+    std::vector<TMatch> matches;
+    std::vector<std::string> severalSerials;
+    std::unique_ptr<hid::THidDevice> target;
+    std::string targetSerial;
+};
+
+} // namespace
+
+int ProgramAdapter(TSession& session, const TArguments& arguments, std::ostream& out,
+                   std::ostream& err) {
+    TProgrammer programmer(session, arguments);
+    return programmer.Run(out, err);
+}
+
+} // namespace cli
