@@ -18,7 +18,7 @@ wineserver=/usr/lib/wine/wineserver
 export WINE="$wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
 
 if [[ "${1:-}" != --inside ]]; then
-    scripts/install-deps.sh xvfb xauth xdotool imagemagick
+    scripts/install-deps.sh xvfb xdotool imagemagick
     own_prefix=
     if [[ -z "${WINEPREFIX:-}" ]]; then
         WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/vuz-wine-gui.XXXXXX")
@@ -29,7 +29,7 @@ if [[ "${1:-}" != --inside ]]; then
     "$wineserver" -k >/dev/null 2>&1 || true
     "$wineserver" -w >/dev/null 2>&1 || true
     status=0
-    xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$@" || status=$?
+    scripts/with-xvfb.sh "$0" --inside "$@" || status=$?
     "$wineserver" -k >/dev/null 2>&1 || true
     [[ -n "$own_prefix" ]] && rm -rf "$own_prefix"
     exit "$status"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png of the real window under Xvfb (needs xvfb, xauth, imagemagick).
+# Takes docs/screenshot.png of the real window under Xvfb (needs xvfb, imagemagick).
 # By default it runs the demo and waits until its adapter has been found.
 # Usage: tools/take-screenshot.sh [program] [window title] [output] [seconds to wait]
 set -euo pipefail
@@ -8,7 +8,7 @@ program=${1:-build/default/app/demo/vuz-demo}
 title=${2:-ZEM VUZ Utility V1.0}
 out=${3:-docs/screenshot.png}
 settle=${4:-6}
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+scripts/with-xvfb.sh bash -c '
     "$0" > /dev/null & pid=$!
     for _ in $(seq 50); do
         xwininfo -name "$1" >/dev/null 2>&1 && break
