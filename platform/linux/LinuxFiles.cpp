@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::linux_backend {
@@ -34,18 +35,34 @@ int OpenFlags(DWORD access, bool overlapped) {
     case GENERIC_READ:
         flags |= O_RDONLY;
         break;
-    case GENERIC_WRITE:
+    default:
         flags |= O_WRONLY;
         break;
-    default:
-        // Query only: needs no permission on the node itself.
-        return O_PATH | O_CLOEXEC;
     }
     // The reader thread polls an overlapped handle and must never block in read().
     if (overlapped) {
         flags |= O_NONBLOCK;
     }
     return flags;
+}
+
+// Whether a handle with that access could open the node, decided as the open itself would
+// decide it (modes, ACLs such as udev's uaccess, capabilities), without opening it. Data
+// handles need a device node: like the platform, a directory is refused access.
+DWORD CheckAccess(const char* path, DWORD access) {
+    int mode = F_OK;
+    if (access != 0) {
+        struct stat status {};
+        if (stat(path, &status) != 0) {
+            return ErrorFromErrno(errno);
+        }
+        if (!S_ISCHR(status.st_mode)) {
+            return ERROR_ACCESS_DENIED;
+        }
+        mode =
+            ((access & GENERIC_READ) != 0 ? R_OK : 0) | ((access & GENERIC_WRITE) != 0 ? W_OK : 0);
+    }
+    return faccessat(AT_FDCWD, path, mode, AT_EACCESS) == 0 ? ERROR_SUCCESS : ErrorFromErrno(errno);
 }
 
 } // namespace
@@ -63,6 +80,25 @@ std::optional<THidrawNode> TLinuxServices::FindNode(std::string_view name) {
         return std::nullopt;
     }
     return FindHidrawNodeAt(classDir->Get(), name);
+}
+
+TUniqueFd TLinuxServices::OpenNodeOf(const THidrawFile& file, DWORD& error) {
+    const std::string path = Roots().Dev + "/" + file.node.Name;
+    TUniqueFd fd(open(path.c_str(), OpenFlags(file.access, file.overlapped)));
+    ++nodeOpens_;
+    if (!fd) {
+        // The node was there when the handle was made: gone now, the device has left.
+        error = errno == ENOENT ? ERROR_DEVICE_NOT_CONNECTED : ErrorFromErrno(errno);
+        return fd;
+    }
+    // The name may belong to another device by now.
+    const std::optional<THidrawNode> now = FindNode(file.node.Name);
+    if (!now || now->DevPath != file.node.DevPath) {
+        error = ERROR_DEVICE_NOT_CONNECTED;
+        return TUniqueFd();
+    }
+    error = ERROR_SUCCESS;
+    return fd;
 }
 
 std::shared_ptr<THidrawFile> TLinuxServices::File(HANDLE handle) {
@@ -92,23 +128,34 @@ HANDLE TLinuxServices::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, 
     }
     const DWORD access = desiredAccess & kDataAccess;
     const bool overlapped = (flagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
-    TUniqueFd fd(open(fileName, OpenFlags(access, overlapped)));
-    ++(access != 0 ? dataOpens_ : queryOpens_);
-    if (!fd) {
-        SetLastError(ErrorFromErrno(errno));
-        return INVALID_HANDLE_VALUE;
-    }
-    std::unique_ptr<TOverlappedReader> reader;
+    std::shared_ptr<THidrawFile> file;
     if (overlapped && (access & GENERIC_READ) != 0) {
+        // A reading handle reads from the start: its node is opened now.
+        TUniqueFd fd(open(fileName, OpenFlags(access, overlapped)));
+        ++nodeOpens_;
+        if (!fd) {
+            SetLastError(ErrorFromErrno(errno));
+            return INVALID_HANDLE_VALUE;
+        }
         DWORD error = ERROR_SUCCESS;
-        reader = TOverlappedReader::Create(fd.Get(), waits_, options_.StartReaderThread, error);
+        auto reader =
+            TOverlappedReader::Create(fd.Get(), waits_, options_.StartReaderThread, error);
         if (!reader) {
             SetLastError(error); // the descriptor closes with its owner
             return INVALID_HANDLE_VALUE;
         }
+        file = std::make_shared<THidrawFile>(std::move(fd), std::move(*node), access, overlapped,
+                                             std::move(reader));
+    } else {
+        // Any other is only checked now and opened at its first write (THidrawFile).
+        ++accessChecks_;
+        const DWORD error = CheckAccess(fileName, access);
+        if (error != ERROR_SUCCESS) {
+            SetLastError(error);
+            return INVALID_HANDLE_VALUE;
+        }
+        file = std::make_shared<THidrawFile>(std::move(*node), access, overlapped);
     }
-    auto file = std::make_shared<THidrawFile>(std::move(fd), std::move(*node), access, overlapped,
-                                              std::move(reader));
     std::lock_guard lock(mutex_);
     const HANDLE handle = reinterpret_cast<HANDLE>(nextFile_);
     nextFile_ += 4;
@@ -131,8 +178,8 @@ BOOL TLinuxServices::CloseHandle(HANDLE handle) {
     }
     // Pending reads end with ERROR_OPERATION_ABORTED, their routines run in their threads'
     // next alertable wait. The descriptor closes when the last user lets go of it.
-    if (file->reader) {
-        file->reader->Stop();
+    if (TOverlappedReader* reader = file->Reader()) {
+        reader->Stop();
     }
     return TRUE;
 }
@@ -164,9 +211,16 @@ BOOL TLinuxServices::WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite
         SetLastError(ERROR_INVALID_USER_BUFFER);
         return FALSE;
     }
+    DWORD openError = ERROR_SUCCESS;
+    const int fd = file->Descriptor(
+        [this, &file](DWORD& error) { return OpenNodeOf(*file, error); }, openError);
+    if (fd < 0) {
+        SetLastError(openError);
+        return FALSE;
+    }
     // Writes are synchronous, also on an overlapped handle: hidraw hands the report to the
     // device at once.
-    const ssize_t n = write(file->fd.Get(), buffer, bytesToWrite);
+    const ssize_t n = write(fd, buffer, bytesToWrite);
     if (n < 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
@@ -208,7 +262,7 @@ BOOL TLinuxServices::ReadFileEx(HANDLE handle, LPVOID buffer, DWORD bytesToRead,
         return FALSE;
     }
     const bool withoutId = lengths && !lengths->ReportIds;
-    const DWORD error = file->reader->Start(buffer, bytesToRead, overlapped, routine, withoutId);
+    const DWORD error = file->Reader()->Start(buffer, bytesToRead, overlapped, routine, withoutId);
     SetLastError(error);
     return error == ERROR_SUCCESS ? TRUE : FALSE;
 }
@@ -246,8 +300,8 @@ BOOL TLinuxServices::CancelIo(HANDLE handle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (file->reader) {
-        file->reader->CancelFor(std::this_thread::get_id());
+    if (TOverlappedReader* reader = file->Reader()) {
+        reader->CancelFor(std::this_thread::get_id());
     }
     return TRUE;
 }

@@ -255,7 +255,8 @@ BOOLEAN TLinuxServices::HidD_SetNumInputBuffers(HANDLE handle, ULONG count) {
 }
 
 TLinuxCounts TLinuxServices::Counts() const {
-    return {dataOpens_.load(), queryOpens_.load(), identityReads_.load(), descriptorReads_.load()};
+    return {nodeOpens_.load(), accessChecks_.load(), identityReads_.load(),
+            descriptorReads_.load()};
 }
 
 std::size_t TLinuxServices::PreparsedDataCount() const {

@@ -53,8 +53,8 @@ struct TLinuxOptions {
 
 // What the backend did, for tests and the benchmark.
 struct TLinuxCounts {
-    std::size_t DataOpens = 0;       // the node opened for reading or writing
-    std::size_t QueryOpens = 0;      // the node opened for queries only (O_PATH)
+    std::size_t NodeOpens = 0;       // the node opened (a reading handle, a first write)
+    std::size_t AccessChecks = 0;    // a handle made without opening the node
     std::size_t IdentityReads = 0;   // a device's identity read from sysfs
     std::size_t DescriptorReads = 0; // a device's report descriptor read from sysfs
 };
@@ -144,6 +144,9 @@ private:
     };
 
     std::shared_ptr<THidrawFile> File(HANDLE handle);
+    // Opens the node of a handle made without opening it; fails with
+    // ERROR_DEVICE_NOT_CONNECTED when its device has left since.
+    TUniqueFd OpenNodeOf(const THidrawFile& file, DWORD& error);
     // The hidraw node of that name now, if it is present.
     std::optional<THidrawNode> FindNode(std::string_view name);
     // The identity of the node a handle is open on; none (and ERROR_DEVICE_NOT_CONNECTED)
@@ -173,8 +176,8 @@ private:
     std::map<PHIDP_PREPARSED_DATA, std::unique_ptr<HIDP_CAPS>> preparsed_;
     std::map<int, TModuleState> modules_;
 
-    std::atomic<std::size_t> dataOpens_{0};
-    std::atomic<std::size_t> queryOpens_{0};
+    std::atomic<std::size_t> nodeOpens_{0};
+    std::atomic<std::size_t> accessChecks_{0};
     std::atomic<std::size_t> identityReads_{0};
     std::atomic<std::size_t> descriptorReads_{0};
 

@@ -95,6 +95,17 @@ std::optional<std::string> FollowLink(const TLinuxRoots& roots, const std::strin
     return LinkedDevice(linkDir, ReadLink(roots.Sysfs + linkDir + "/" + name));
 }
 
+// The HID device a node belongs to, below the sysfs root. The kernel puts a hidraw node in
+// its device's directory (<device>/hidraw/hidrawN), so the path tells without reading the
+// node's "device" link; the link is read only for a node found elsewhere.
+std::optional<std::string> HidDeviceOf(const TLinuxRoots& roots, const THidrawNode& node) {
+    const std::string suffix = "/hidraw/" + node.Name;
+    if (node.DevPath.size() > suffix.size() && node.DevPath.ends_with(suffix)) {
+        return node.DevPath.substr(0, node.DevPath.size() - suffix.size());
+    }
+    return FollowLink(roots, node.DevPath, "device");
+}
+
 std::optional<unsigned> NodeNumber(std::string_view name) {
     constexpr std::string_view kPrefix = "hidraw";
     if (!name.starts_with(kPrefix) || name.size() == kPrefix.size()) {
@@ -140,6 +151,19 @@ bool ParseHidId(std::string_view text, THidrawIdentity& identity) {
     identity.VendorID = static_cast<std::uint16_t>(vendor);
     identity.ProductID = static_cast<std::uint16_t>(product);
     return true;
+}
+
+// Calls visit(key, value) for each KEY=value line of a sysfs uevent attribute.
+template <typename F> void ForEachUeventLine(std::string_view rest, F&& visit) {
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        const std::size_t equals = line.find('=');
+        if (equals != std::string_view::npos) {
+            visit(line.substr(0, equals), line.substr(equals + 1));
+        }
+    }
 }
 
 std::optional<std::string> NonEmpty(std::string text) {
@@ -204,6 +228,46 @@ std::optional<std::string> ReadAttributeAt(int dir, const char* name, std::size_
     return text;
 }
 
+// The USB device's bcdDevice (and with Full detail its bus and device numbers). Its uevent
+// has them all in one read ("PRODUCT=416/8249/100", "BUSNUM=001", "DEVNUM=002"); an
+// attribute file is read only for what the uevent lacks.
+void ReadUsbNumbers(int usbDir, TIdentityDetail detail, THidrawIdentity& identity) {
+    bool haveVersion = false;
+    bool haveBus = false;
+    bool haveDev = false;
+    if (const std::optional<std::string> uevent = ReadAttributeAt(usbDir, "uevent")) {
+        ForEachUeventLine(*uevent, [&](std::string_view key, std::string_view value) {
+            if (key == "PRODUCT") {
+                const std::size_t slash = value.rfind('/');
+                haveVersion = slash != std::string_view::npos &&
+                              ParseHex(value.substr(slash + 1), identity.VersionNumber);
+            } else if (key == "BUSNUM") {
+                haveBus = ParseDecimal(value, identity.BusNumber);
+            } else if (key == "DEVNUM") {
+                haveDev = ParseDecimal(value, identity.DevNumber);
+            }
+        });
+    }
+    if (!haveVersion) {
+        if (const auto bcd = ReadAttributeAt(usbDir, "bcdDevice")) {
+            ParseHex(*bcd, identity.VersionNumber);
+        }
+    }
+    if (detail == TIdentityDetail::Ids) {
+        return;
+    }
+    if (!haveBus) {
+        if (const auto busnum = ReadAttributeAt(usbDir, "busnum")) {
+            ParseDecimal(*busnum, identity.BusNumber);
+        }
+    }
+    if (!haveDev) {
+        if (const auto devnum = ReadAttributeAt(usbDir, "devnum")) {
+            ParseDecimal(*devnum, identity.DevNumber);
+        }
+    }
+}
+
 } // namespace
 
 std::optional<std::string> ReadAttribute(const std::string& path, std::size_t limit) {
@@ -256,7 +320,7 @@ std::vector<THidrawNode> ListHidrawNodes(const TLinuxRoots& roots) {
 
 std::optional<THidrawIdentity> ReadHidrawIdentity(const TLinuxRoots& roots, const THidrawNode& node,
                                                   TIdentityDetail detail) {
-    const std::optional<std::string> hidPath = FollowLink(roots, node.DevPath, "device");
+    const std::optional<std::string> hidPath = HidDeviceOf(roots, node);
     if (!hidPath) {
         return std::nullopt;
     }
@@ -274,31 +338,22 @@ std::optional<THidrawIdentity> ReadHidrawIdentity(const TLinuxRoots& roots, cons
     identity.HidDir = hidDir;
     bool haveId = false;
     std::string uniq;
-    std::string_view rest = *uevent;
-    while (!rest.empty()) {
-        const std::size_t end = std::min(rest.find('\n'), rest.size());
-        const std::string_view line = rest.substr(0, end);
-        rest.remove_prefix(std::min(end + 1, rest.size()));
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            continue;
-        }
-        const std::string_view key = line.substr(0, equals);
-        const std::string value(line.substr(equals + 1));
+    ForEachUeventLine(*uevent, [&](std::string_view key, std::string_view text) {
+        std::string value(text);
         if (key == "HID_ID") {
             haveId = ParseHidId(value, identity);
         } else if (key == "DRIVER") {
-            identity.Driver = value;
+            identity.Driver = std::move(value);
         } else if (key == "HID_NAME") {
-            identity.HidName = value;
+            identity.HidName = std::move(value);
         } else if (key == "HID_PHYS") {
-            identity.HidPhys = value;
+            identity.HidPhys = std::move(value);
         } else if (key == "HID_UNIQ") {
-            uniq = value;
+            uniq = std::move(value);
         } else if (key == "MODALIAS") {
-            identity.Modalias = value;
+            identity.Modalias = std::move(value);
         }
-    }
+    });
     if (!haveId) {
         return std::nullopt;
     }
@@ -311,17 +366,9 @@ std::optional<THidrawIdentity> ReadHidrawIdentity(const TLinuxRoots& roots, cons
     if (usb) {
         identity.Usb = true;
         const int dir = usb.Get();
-        if (const auto bcd = ReadAttributeAt(dir, "bcdDevice")) {
-            ParseHex(*bcd, identity.VersionNumber);
-        }
+        ReadUsbNumbers(dir, detail, identity);
         if (detail == TIdentityDetail::Ids) {
             return identity;
-        }
-        if (const auto busnum = ReadAttributeAt(dir, "busnum")) {
-            ParseDecimal(*busnum, identity.BusNumber);
-        }
-        if (const auto devnum = ReadAttributeAt(dir, "devnum")) {
-            ParseDecimal(*devnum, identity.DevNumber);
         }
         identity.Manufacturer = ReadAttributeAt(dir, "manufacturer");
         identity.Product = ReadAttributeAt(dir, "product");

@@ -122,8 +122,8 @@ TEST_F(ControllerOnLinux, AdapterArrivesIsLentTalksAndLeaves) {
 }
 
 // sysfs is read once per device instance: the enumeration, the identification on arrival and
-// later reconciliations share it. The node is opened for data only where the component asks:
-// once to construct each device, once for each identity call that opens it.
+// later reconciliations share it. Identifying a device never opens its node (an open wakes
+// a real device); the node is opened by the first write of a handle, once.
 TEST_F(ControllerOnLinux, ReadsEachDeviceOnceForAsLongAsItStays) {
     constexpr std::size_t kDevices = 4;
     for (std::size_t i = 0; i < kDevices; ++i) {
@@ -136,24 +136,43 @@ TEST_F(ControllerOnLinux, ReadsEachDeviceOnceForAsLongAsItStays) {
     TLinuxCounts counts = Linux().Counts();
     EXPECT_EQ(counts.IdentityReads, kDevices);
     EXPECT_EQ(counts.DescriptorReads, kDevices);
-    // Construction, Caps and SerialNumber.
-    EXPECT_EQ(counts.DataOpens, 3 * kDevices);
-    EXPECT_EQ(counts.QueryOpens, 0u);
+    EXPECT_EQ(counts.NodeOpens, 0u);
+    // Handles for the construction, Caps and SerialNumber.
+    EXPECT_EQ(counts.AccessChecks, 3 * kDevices);
+    EXPECT_TRUE(holder.Arrived[0]->HasReadWriteAccess());
 
-    // Unchanged: each device is constructed again (one open each), nothing is read again.
+    // Unchanged: each device is constructed again, nothing is read or opened again.
     controller->DeviceChange();
     counts = Linux().Counts();
     EXPECT_EQ(counts.IdentityReads, kDevices);
     EXPECT_EQ(counts.DescriptorReads, kDevices);
-    EXPECT_EQ(counts.DataOpens, 4 * kDevices);
+    EXPECT_EQ(counts.NodeOpens, 0u);
+    EXPECT_EQ(counts.AccessChecks, 4 * kDevices);
+
+    // The first write opens the node, the next one writes on it; the bytes reach the device.
+    hid::THidDevice* lent = nullptr;
+    ASSERT_TRUE(controller->CheckOutByIndex(lent, 1));
+    std::unique_ptr<hid::THidDevice> device(lent);
+    unsigned node = 0;
+    while (Tree().NodePath(node) != device->PnPInfo().DevicePath()) {
+        ASSERT_LT(++node, kDevices);
+    }
+    const std::vector<BYTE> command = {0x05, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
+    for (int write = 0; write < 2; ++write) {
+        DWORD written = 0;
+        ASSERT_TRUE(device->WriteReport(command.data(), 8, written));
+        EXPECT_EQ(Tree().Drain(node, 8), command);
+    }
+    EXPECT_EQ(Linux().Counts().NodeOpens, 1u);
+    device.reset();
 
     // A device that leaves and comes back is another instance, read afresh.
     Tree().Unplug(0);
     controller->DeviceChange();
-    const unsigned node = Tree().Plug({}, 0);
+    const unsigned again = Tree().Plug({}, 0);
     controller->DeviceChange();
     ASSERT_EQ(holder.Arrived.size(), kDevices + 1);
-    EXPECT_EQ(holder.Arrived.back()->PnPInfo().DevicePath(), Tree().NodePath(node));
+    EXPECT_EQ(holder.Arrived.back()->PnPInfo().DevicePath(), Tree().NodePath(again));
     counts = Linux().Counts();
     EXPECT_EQ(counts.IdentityReads, kDevices + 1);
     EXPECT_EQ(counts.DescriptorReads, kDevices + 1);

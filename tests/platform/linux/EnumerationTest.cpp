@@ -156,6 +156,31 @@ TEST_F(Enumeration, FillsTheRegistryPropertiesFromSysfs) {
     EXPECT_EQ(Number(info, 25), 0u);
 }
 
+// The USB device's version and numbers: from its uevent where the kernel puts them, from the
+// attribute files where a uevent lacks them.
+TEST_F(Enumeration, TakesTheUsbNumbersFromTheUeventOrTheAttributeFiles) {
+    for (const bool uevent : {true, false}) {
+        SCOPED_TRACE(uevent ? "with the USB uevent" : "attribute files only");
+        TFakeDevice device;
+        device.Bcd = 0x12AB;
+        device.UsbUevent = uevent;
+        const unsigned node = Tree().Plug(device);
+        const std::vector<TFound> found = Enumerate();
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_THAT(List(found[0].info, 1),
+                    ElementsAre("HID\\VID_0416&PID_8249&REV_12AB", "HID\\VID_0416&PID_8249"));
+        EXPECT_EQ(Number(found[0].info, 21), 1u); // the USB bus number
+        EXPECT_NE(Number(found[0].info, 28), 0u); // the device's address on it
+        const HANDLE handle = Open(node, 0);
+        HIDD_ATTRIBUTES attributes{};
+        EXPECT_TRUE(Linux().HidD_GetAttributes(handle, &attributes));
+        EXPECT_EQ(attributes.VersionNumber, 0x12AB);
+        Linux().CloseHandle(handle);
+        Release();
+        Tree().Unplug(node);
+    }
+}
+
 TEST_F(Enumeration, ReportsAMissingPropertyAndATooSmallBufferAsThePlatformDoes) {
     Tree().Plug();
     const std::vector<TFound> found = Enumerate();

@@ -131,6 +131,15 @@ unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> n
                                const std::optional<std::string>& serial) {
         node.usbDir = sys + "/devices/pci0000:00/0000:00:14.0/usb1/" + port;
         fs::create_directories(node.usbDir);
+        if (device.UsbUevent) {
+            char numbers[32];
+            std::snprintf(numbers, sizeof numbers, "BUSNUM=001\nDEVNUM=%03u\n", seq + 1);
+            WriteFile(node.usbDir + "/uevent",
+                      "MAJOR=189\nMINOR=" + std::to_string(seq) +
+                          "\nDEVTYPE=usb_device\nDRIVER=usb\nPRODUCT=" + LowerHex(vendor, 0) + "/" +
+                          LowerHex(product, 0) + "/" + LowerHex(bcd, 0) + "\nTYPE=0/0/0\n" +
+                          numbers);
+        }
         WriteFile(node.usbDir + "/idVendor", LowerHex(vendor, 4) + "\n");
         WriteFile(node.usbDir + "/idProduct", LowerHex(product, 4) + "\n");
         WriteFile(node.usbDir + "/bcdDevice", LowerHex(bcd, 4) + "\n");

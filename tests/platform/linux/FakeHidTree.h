@@ -39,6 +39,9 @@ struct TFakeDevice {
     std::string Uniq;
     std::string Driver = "hid-generic";
     std::vector<std::uint8_t> Descriptor = AdapterDescriptor();
+    // The USB device's uevent (PRODUCT, BUSNUM, DEVNUM) is there, as on every kernel; without
+    // it the same numbers are only in the attribute files.
+    bool UsbUevent = true;
     // The node is a directory: every data open fails, a query-only open works.
     bool Unopenable = false;
     // A non-USB device (I2C, SPI, ...) behind a USB bridge: the USB device above it is the

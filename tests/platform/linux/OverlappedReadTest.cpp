@@ -198,6 +198,36 @@ TEST_F(OverlappedRead, WriteReachesTheNodeByteForByte) {
     EXPECT_TRUE(Linux().CloseHandle(general));
 }
 
+// A handle for writing opens its node at the first write. Its device may have left by then,
+// and another device may have taken the node's name: the write must reach neither.
+TEST_F(LinuxServicesTest, WriteOnAHandleWhoseDeviceLeftReachesNoDevice) {
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "another device took the name" : "the node has gone");
+        const unsigned node = Tree().Plug();
+        const HANDLE stale = Open(node, GENERIC_READ | GENERIC_WRITE);
+        ASSERT_NE(stale, INVALID_HANDLE_VALUE);
+        Tree().Unplug(node);
+        if (replaced) {
+            ASSERT_EQ(Tree().Plug({}, node), node);
+        }
+        const std::vector<BYTE> command = {0x05, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
+        DWORD written = 99;
+        EXPECT_FALSE(Linux().WriteFile(stale, command.data(), 8, &written, nullptr));
+        EXPECT_EQ(Linux().GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+        EXPECT_EQ(written, 0u);
+        EXPECT_TRUE(Linux().CloseHandle(stale));
+        if (replaced) {
+            // The new device gets only what is written to it on a handle of its own.
+            const HANDLE fresh = Open(node, GENERIC_READ | GENERIC_WRITE);
+            const std::vector<BYTE> own = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08};
+            ASSERT_TRUE(Linux().WriteFile(fresh, own.data(), 8, &written, nullptr));
+            EXPECT_EQ(Tree().Drain(node, 8), own);
+            EXPECT_TRUE(Linux().CloseHandle(fresh));
+            Tree().Unplug(node);
+        }
+    }
+}
+
 TEST_F(OverlappedRead, TakesWholeReportsOnly) {
     const HANDLE general = Open(node_, GENERIC_READ | GENERIC_WRITE);
     const BYTE report[9] = {5, 0, 2};
