@@ -81,15 +81,26 @@ void PlugSimulatedDevices(platform::sim::TSimBus& bus) {
     bus.Plug({}, platform::sim::TBroadcast::No); // the adapter
 }
 
-void Report(benchmark::State& state, double toWritten, double total, int runs) {
-    state.counters["to_written_ms"] = toWritten / runs;
-    state.counters["run_total_ms"] = total / runs;
-}
-
-void BM_ProgramOnSimulatedBus(benchmark::State& state) {
+// The runs' times: each sets its iteration's time; the means are printed as counters.
+struct TRunTotals {
     double toWritten = 0;
     double total = 0;
     int runs = 0;
+
+    void Add(benchmark::State& state, const TRunTimes& times) {
+        state.SetIterationTime(times.ToWrittenMs / 1000.0);
+        toWritten += times.ToWrittenMs;
+        total += times.TotalMs;
+        ++runs;
+    }
+    void Report(benchmark::State& state) const {
+        state.counters["to_written_ms"] = toWritten / runs;
+        state.counters["run_total_ms"] = total / runs;
+    }
+};
+
+void BM_ProgramOnSimulatedBus(benchmark::State& state) {
+    TRunTotals totals;
     for (auto _ : state) {
         platform::sim::TScopedSimBus sim;
         PlugSimulatedDevices(sim.Bus());
@@ -98,12 +109,9 @@ void BM_ProgramOnSimulatedBus(benchmark::State& state) {
             state.SkipWithError("not written");
             return;
         }
-        state.SetIterationTime(times.ToWrittenMs / 1000.0);
-        toWritten += times.ToWrittenMs;
-        total += times.TotalMs;
-        ++runs;
+        totals.Add(state, times);
     }
-    Report(state, toWritten, total, runs);
+    totals.Report(state);
 }
 BENCHMARK(BM_ProgramOnSimulatedBus)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -124,9 +132,7 @@ void BM_ProgramOnLinuxFakeTree(benchmark::State& state) {
         tree.Plug(other);
     }
     const unsigned node = tree.Plug();
-    double toWritten = 0;
-    double total = 0;
-    int runs = 0;
+    TRunTotals totals;
     for (auto _ : state) {
         auto previous = InstallLinux(tree.Roots());
         const TRunTimes times = RunProgram();
@@ -138,12 +144,9 @@ void BM_ProgramOnLinuxFakeTree(benchmark::State& state) {
             state.SkipWithError("not written to the node");
             return;
         }
-        state.SetIterationTime(times.ToWrittenMs / 1000.0);
-        toWritten += times.ToWrittenMs;
-        total += times.TotalMs;
-        ++runs;
+        totals.Add(state, times);
     }
-    Report(state, toWritten, total, runs);
+    totals.Report(state);
 }
 BENCHMARK(BM_ProgramOnLinuxFakeTree)->UseManualTime()->Unit(benchmark::kMillisecond);
 

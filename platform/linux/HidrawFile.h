@@ -16,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
 
 namespace platform::linux_backend {
 
