@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev googletest libbenchmark-dev libudev-dev
+    libgtest-dev libgmock-dev googletest libbenchmark-dev libudev-dev libhidapi-dev
     nlohmann-json3-dev
     fontconfig fonts-dejavu-core
     xvfb x11-utils imagemagick

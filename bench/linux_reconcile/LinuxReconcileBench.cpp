@@ -6,9 +6,8 @@
 // Prints the time per pass and, per device, the system calls (SyscallCount.h), the node
 // opens (identification opens none: a handle opens its node at its first write) and the
 // identity reads of the backend.
-// For comparison, hidapi's hid_enumerate on the same trees took 64.1 ms at 128 nodes with
-// 467 system calls per device.
-#include "FakeHidTree.h"
+// HidapiBench.cpp times hidapi's enumeration of the same trees, for comparison.
+#include "BenchTree.h"
 #include "SyscallCount.h"
 #include "hid/HidControllerClass.h"
 #include "platform/linux/LinuxServices.h"
@@ -20,21 +19,8 @@
 
 namespace {
 
-using platform::linux_backend::TEventFeed;
 using platform::linux_backend::TLinuxCounts;
-using platform::linux_backend::TLinuxOptions;
 using platform::linux_backend::TLinuxServices;
-using platform::linux_backend::testing::TFakeDevice;
-using platform::linux_backend::testing::TFakeHidTree;
-
-// A tree of n devices with distinct serial numbers.
-void Fill(TFakeHidTree& tree, int n) {
-    for (int i = 0; i < n; ++i) {
-        TFakeDevice device;
-        device.Serial = "SN" + std::to_string(i);
-        tree.Plug(device);
-    }
-}
 
 // What the program reads of each device that arrives.
 struct TIdentify {
@@ -48,13 +34,6 @@ struct TIdentify {
     }
 };
 
-TLinuxOptions OptionsFor(const TFakeHidTree& tree) {
-    TLinuxOptions options;
-    options.Roots = tree.Roots();
-    options.Events = TEventFeed::None;
-    return options;
-}
-
 // Per device and pass: system calls, node opens, identity reads.
 void Report(benchmark::State& state, int nodes, std::uint64_t syscalls, std::size_t opens,
             std::size_t identities, std::int64_t passes) {
@@ -67,13 +46,12 @@ void Report(benchmark::State& state, int nodes, std::uint64_t syscalls, std::siz
 
 void BM_FirstEnumerationOnLinux(benchmark::State& state) {
     const auto nodes = static_cast<int>(state.range(0));
-    TFakeHidTree tree;
-    Fill(tree, nodes);
+    const bench::TBenchTree tree(nodes);
     std::uint64_t syscalls = 0;
     std::size_t opens = 0;
     std::size_t identities = 0;
     for (auto _ : state) {
-        auto services = std::make_unique<TLinuxServices>(OptionsFor(tree));
+        auto services = std::make_unique<TLinuxServices>(tree.Options());
         TLinuxServices& backend = *services;
         auto previous = platform::InstallServices(std::move(services));
         const std::uint64_t before = bench::SyscallCount();
@@ -100,9 +78,8 @@ void BM_FirstEnumerationOnLinux(benchmark::State& state) {
 
 void BM_ReconcileUnchangedOnLinux(benchmark::State& state) {
     const auto nodes = static_cast<int>(state.range(0));
-    TFakeHidTree tree;
-    Fill(tree, nodes);
-    auto services = std::make_unique<TLinuxServices>(OptionsFor(tree));
+    const bench::TBenchTree tree(nodes);
+    auto services = std::make_unique<TLinuxServices>(tree.Options());
     TLinuxServices& backend = *services;
     auto previous = platform::InstallServices(std::move(services));
     {
@@ -142,5 +119,3 @@ BENCHMARK(BM_ReconcileUnchangedOnLinux)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -42,6 +42,12 @@ fs::path TreeParent() {
     return fs::temp_directory_path();
 }
 
+// A device directory's "subsystem" link, relative as sysfs makes it (libudev tells a
+// device's subsystem by it).
+void LinkSubsystem(const std::string& dir, const std::string& subsystem) {
+    fs::create_directory_symlink(fs::relative(subsystem, dir), dir + "/subsystem");
+}
+
 } // namespace
 
 std::vector<std::uint8_t> AdapterDescriptor() {
@@ -77,6 +83,8 @@ TFakeHidTree::TFakeHidTree() {
     }
     root_ = pattern;
     fs::create_directories(root_ + "/sys/class/hidraw");
+    fs::create_directories(root_ + "/sys/bus/hid/devices");
+    fs::create_directories(root_ + "/sys/bus/usb/devices");
     fs::create_directories(root_ + "/sys/devices/pci0000:00/0000:00:14.0");
     fs::create_directories(root_ + "/dev");
     fs::create_directories(root_ + "/run");
@@ -131,6 +139,7 @@ unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> n
                                const std::optional<std::string>& serial) {
         node.usbDir = sys + "/devices/pci0000:00/0000:00:14.0/usb1/" + port;
         fs::create_directories(node.usbDir);
+        LinkSubsystem(node.usbDir, sys + "/bus/usb");
         if (device.UsbUevent) {
             char numbers[32];
             std::snprintf(numbers, sizeof numbers, "BUSNUM=001\nDEVNUM=%03u\n", seq + 1);
@@ -154,6 +163,15 @@ unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> n
         if (serial) {
             WriteFile(node.usbDir + "/serial", *serial + "\n");
         }
+        // Its HID interface, as the kernel describes it.
+        const std::string interface = node.usbDir + "/" + port + ":1.0";
+        fs::create_directories(interface);
+        LinkSubsystem(interface, sys + "/bus/usb");
+        WriteFile(interface + "/uevent",
+                  "DEVTYPE=usb_interface\nDRIVER=usbhid\nPRODUCT=" + LowerHex(vendor, 0) + "/" +
+                      LowerHex(product, 0) + "/" + LowerHex(bcd, 0) +
+                      "\nTYPE=0/0/0\nINTERFACE=3/0/0\n");
+        WriteFile(interface + "/bInterfaceNumber", "00\n");
     };
     if (device.Bus == 3) {
         usbDevice(device.VendorID, device.ProductID, device.Bcd, device.Manufacturer,
@@ -168,10 +186,13 @@ unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> n
     node.hidDir = parent + "/" + Hex(device.Bus, 4) + ":" + Hex(device.VendorID, 4) + ":" +
                   Hex(device.ProductID, 4) + "." + Hex(seq, 4);
     fs::create_directories(node.hidDir);
+    LinkSubsystem(node.hidDir, sys + "/bus/hid");
+    const std::string uniq =
+        device.Uniq.empty() && device.Bus == 3 ? device.Serial.value_or("") : device.Uniq;
     const std::string uevent = "DRIVER=" + device.Driver + "\nHID_ID=" + Hex(device.Bus, 4) + ":" +
                                Hex(device.VendorID, 8) + ":" + Hex(device.ProductID, 8) +
                                "\nHID_NAME=" + device.HidName + "\nHID_PHYS=usb-0000:00:14.0-" +
-                               std::to_string(seq) + "/input0\nHID_UNIQ=" + device.Uniq +
+                               std::to_string(seq) + "/input0\nHID_UNIQ=" + uniq +
                                "\nMODALIAS=hid:b" + Hex(device.Bus, 4) + "g0001v" +
                                Hex(device.VendorID, 8) + "p" + Hex(device.ProductID, 8) + "\n";
     WriteFile(node.hidDir + "/uevent", uevent);
@@ -183,6 +204,7 @@ unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> n
     WriteFile(classDir + "/uevent",
               "MAJOR=241\nMINOR=" + std::to_string(n) + "\nDEVNAME=" + name + "\n");
     fs::create_directory_symlink("../..", classDir + "/device");
+    LinkSubsystem(classDir, sys + "/class/hidraw");
     fs::create_directory_symlink(fs::relative(classDir, sys + "/class/hidraw"),
                                  sys + "/class/hidraw/" + name);
     node.devPath = classDir.substr(sys.size());

@@ -36,6 +36,8 @@ struct TFakeDevice {
     std::optional<std::string> Product = "VUZ Device";
     std::optional<std::string> Serial = "A1B2C3";
     std::string HidName = "Nuvoton VUZ Device";
+    // HID_UNIQ; for a USB device the kernel puts its serial number there, which is what an
+    // empty one here stands for.
     std::string Uniq;
     std::string Driver = "hid-generic";
     std::vector<std::uint8_t> Descriptor = AdapterDescriptor();
