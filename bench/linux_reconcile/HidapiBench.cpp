@@ -12,7 +12,7 @@ void BM_HidapiEnumerate(benchmark::State& state) {
     const auto nodes = static_cast<int>(state.range(0));
     bench::TBenchTree tree(nodes);
     if (!tree.AtSys()) {
-        state.SkipWithError("hidapi reads /sys only: needs a private mount namespace (root)");
+        state.SkipWithError("hidapi reads /sys only: needs a private mount namespace");
         return;
     }
     hid_init();

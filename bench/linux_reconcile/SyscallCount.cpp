@@ -23,9 +23,10 @@ void Count(std::uint64_t n = 1) {
     calls.fetch_add(n, std::memory_order_relaxed);
 }
 
-// Open flags that take a mode argument.
-bool TakesMode(int flags) {
-    return (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+// An open's mode argument, which is there only with flags that take one.
+mode_t ModeArgument(int flags, va_list args) {
+    const bool takesMode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+    return takesMode ? static_cast<mode_t>(va_arg(args, unsigned)) : 0;
 }
 
 // The kernel's count of this process's system calls, or -1.
@@ -94,25 +95,19 @@ int __real_eventfd(unsigned value, int flags);
 
 int __wrap_open(const char* path, int flags, ...) {
     Count();
-    mode_t mode = 0;
-    if (TakesMode(flags)) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, unsigned));
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = ModeArgument(flags, args);
+    va_end(args);
     return __real_open(path, flags, mode);
 }
 
 int __wrap_openat(int dir, const char* path, int flags, ...) {
     Count();
-    mode_t mode = 0;
-    if (TakesMode(flags)) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, unsigned));
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = ModeArgument(flags, args);
+    va_end(args);
     return __real_openat(dir, path, flags, mode);
 }
 

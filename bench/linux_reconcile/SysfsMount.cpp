@@ -57,10 +57,6 @@ bool EnterPrivateMountNamespace() {
     return privateNamespace;
 }
 
-bool InPrivateMountNamespace() {
-    return privateNamespace;
-}
-
 TSysfsMount::TSysfsMount(const std::string& tree) {
     mounted_ = privateNamespace && mount(tree.c_str(), "/sys", nullptr, MS_BIND, nullptr) == 0;
     struct stat root {};

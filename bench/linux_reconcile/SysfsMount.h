@@ -11,7 +11,6 @@ namespace bench {
 // Call first in main, before any thread starts: unshare() refuses a process with threads.
 // Mounts made afterwards are seen by this process only.
 bool EnterPrivateMountNamespace();
-bool InPrivateMountNamespace();
 
 // Binds a directory over /sys for its lifetime.
 class TSysfsMount {
