@@ -32,13 +32,13 @@ public:
             }
             TTimes& times = byNodes_[std::atoi(run.run_name.args.c_str())];
             const std::string& name = run.run_name.function_name;
-            double& slot = name == kBackend     ? times.backend
-                           : name == kHidapi    ? times.hidapi
-                           : name == kUnchanged ? times.unchanged
-                                                : times.other;
+            double* slot = name == kBackend     ? &times.backend
+                           : name == kHidapi    ? &times.hidapi
+                           : name == kUnchanged ? &times.unchanged
+                                                : nullptr;
             // A median replaces the single runs it sums up.
-            if (median || slot == 0) {
-                slot = run.GetAdjustedRealTime();
+            if (slot != nullptr && (median || *slot == 0)) {
+                *slot = run.GetAdjustedRealTime();
             }
         }
     }
@@ -71,7 +71,6 @@ private:
         double backend = 0;
         double hidapi = 0;
         double unchanged = 0;
-        double other = 0;
     };
     // By node count, in the benchmarks' time unit.
     std::map<int, TTimes> byNodes_;
