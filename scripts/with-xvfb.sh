@@ -29,6 +29,19 @@ if [[ ! "$display" =~ ^[0-9]+$ ]]; then
     exit 1
 fi
 
+# The number is written once the server listens; a first client proves it answers too.
+if command -v xwininfo >/dev/null; then
+    for _ in $(seq 50); do
+        timeout 5 xwininfo -display ":$display" -root >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+fi
+
 status=0
 DISPLAY=":$display" "$@" || status=$?
+# A failed command may have met a server in trouble: its log goes with the failure.
+if [[ $status -ne 0 && -s "$dir/xvfb.log" ]]; then
+    echo "with-xvfb.sh: the command failed; Xvfb on :$display logged:" >&2
+    cat "$dir/xvfb.log" >&2
+fi
 exit "$status"
