@@ -142,8 +142,8 @@ TEST_F(Enumeration, FillsTheRegistryPropertiesFromSysfs) {
                 ElementsAre("HID\\VID_0416&PID_8249&REV_0100", "HID\\VID_0416&PID_8249"));
     EXPECT_EQ(Text(info, 7), "HIDClass");
     EXPECT_EQ(Text(info, 8), "{745a17a0-74d3-11d0-b6fe-00a0c90f57da}");
-    EXPECT_EQ(Text(info, 0), "Nuvoton VUZ Device");
-    EXPECT_EQ(Text(info, 11), "Nuvoton");
+    EXPECT_EQ(Text(info, 0), "ZEM VUZ Device");
+    EXPECT_EQ(Text(info, 11), "ZEM");
     EXPECT_EQ(Text(info, 4), "hid-generic");
     EXPECT_EQ(Text(info, 9), "hid-generic");
     EXPECT_EQ(Text(info, 13), "usb-0000:00:14.0-1/input0");

@@ -32,10 +32,10 @@ struct TFakeDevice {
     std::uint16_t VendorID = 0x0416;
     std::uint16_t ProductID = 0x8249;
     std::uint16_t Bcd = 0x0100;
-    std::optional<std::string> Manufacturer = "Nuvoton";
+    std::optional<std::string> Manufacturer = "ZEM";
     std::optional<std::string> Product = "VUZ Device";
     std::optional<std::string> Serial = "A1B2C3";
-    std::string HidName = "Nuvoton VUZ Device";
+    std::string HidName = "ZEM VUZ Device";
     // HID_UNIQ; for a USB device the kernel puts its serial number there, which is what an
     // empty one here stands for.
     std::string Uniq;

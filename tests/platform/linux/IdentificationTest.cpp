@@ -44,7 +44,7 @@ TEST_F(Identification, WorksThroughAQueryOnlyHandle) {
     EXPECT_EQ(attributes.ProductID, 0x8249);
     EXPECT_EQ(attributes.VersionNumber, 0x0100);
 
-    EXPECT_EQ(String(handle, Kind::Manufacturer), u"Nuvoton");
+    EXPECT_EQ(String(handle, Kind::Manufacturer), u"ZEM");
     EXPECT_EQ(String(handle, Kind::Product), u"VUZ Device");
     EXPECT_EQ(String(handle, Kind::SerialNumber), u"A1B2C3");
 
