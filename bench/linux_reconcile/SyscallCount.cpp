@@ -13,7 +13,23 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-extern "C" ssize_t __real_read(int fd, void* buffer, size_t size);
+// The C library's own functions behind the wrappers below.
+extern "C" {
+int __real_open(const char* path, int flags, ...);
+int __real_openat(int dir, const char* path, int flags, ...);
+int __real_close(int fd);
+ssize_t __real_read(int fd, void* buffer, size_t size);
+ssize_t __real_write(int fd, const void* buffer, size_t size);
+ssize_t __real_readlink(const char* path, char* buffer, size_t size);
+ssize_t __real_readlinkat(int dir, const char* path, char* buffer, size_t size);
+int __real_access(const char* path, int mode);
+int __real_faccessat(int dir, const char* path, int mode, int flags);
+DIR* __real_opendir(const char* path);
+dirent* __real_readdir(DIR* dir);
+int __real_closedir(DIR* dir);
+int __real_poll(pollfd* fds, nfds_t count, int timeout);
+int __real_eventfd(unsigned value, int flags);
+}
 
 namespace {
 
@@ -77,21 +93,6 @@ const char* SyscallCountSource() {
 } // namespace bench
 
 extern "C" {
-
-int __real_open(const char* path, int flags, ...);
-int __real_openat(int dir, const char* path, int flags, ...);
-int __real_close(int fd);
-ssize_t __real_read(int fd, void* buffer, size_t size);
-ssize_t __real_write(int fd, const void* buffer, size_t size);
-ssize_t __real_readlink(const char* path, char* buffer, size_t size);
-ssize_t __real_readlinkat(int dir, const char* path, char* buffer, size_t size);
-int __real_access(const char* path, int mode);
-int __real_faccessat(int dir, const char* path, int mode, int flags);
-DIR* __real_opendir(const char* path);
-dirent* __real_readdir(DIR* dir);
-int __real_closedir(DIR* dir);
-int __real_poll(pollfd* fds, nfds_t count, int timeout);
-int __real_eventfd(unsigned value, int flags);
 
 int __wrap_open(const char* path, int flags, ...) {
     Count();
