@@ -149,7 +149,8 @@ std::string Usage() {
            "Exit codes: 0 done (program: report written), 1 no adapter, 2 write failed,\n"
            "3 several adapters and no --serial or --path, 4 several adapters with the\n"
            "serial given (choose one with --path), 64 bad usage, 74 standard output\n"
-           "cannot be written (the command stops at the first failed line), 130 interrupted.\n";
+           "cannot be written (the command stops at the first failed line),\n"
+           "130 interrupted.\n";
 }
 
 } // namespace cli
