@@ -83,6 +83,11 @@ TParsed ParseArguments(const std::vector<std::string>& args) {
             if (!parsed.Serial || parsed.Serial->empty()) {
                 return Failed("--serial needs a serial number");
             }
+        } else if (arg == "--path") {
+            parsed.Path = value();
+            if (!parsed.Path || parsed.Path->empty()) {
+                return Failed("--path needs a device path");
+            }
         } else if (arg == "--wait") {
             const auto text = value();
             const auto wait = text ? ParseSeconds(*text) : std::nullopt;
@@ -113,8 +118,8 @@ TParsed ParseArguments(const std::vector<std::string>& args) {
     if (parsed.Json && parsed.Command == TCommand::Program) {
         return Failed("--json goes with list and watch");
     }
-    if ((parsed.Serial || waitGiven) && parsed.Command != TCommand::Program) {
-        return Failed("--serial and --wait go with program");
+    if ((parsed.Serial || parsed.Path || waitGiven) && parsed.Command != TCommand::Program) {
+        return Failed("--serial, --path and --wait go with program");
     }
     return TParsed{parsed, {}};
 }
@@ -127,9 +132,10 @@ std::string Usage() {
            "\n"
            "Commands:\n"
            "  list [--json]        every HID device, one line each; the adapter is marked\n"
-           "  program [--serial S] [--wait SECONDS]\n"
+           "  program [--serial S] [--path P] [--wait SECONDS]\n"
            "                       write the enable-programmer report to the adapter (with\n"
-           "                       --serial: the one with that serial number), waiting up\n"
+           "                       --serial: the one with that serial number; with --path:\n"
+           "                       the one at that path, as list prints it), waiting up\n"
            "                       to SECONDS for it to be plugged in (default 0)\n"
            "  watch [--json]       print arrivals, removals and the adapter's input reports,\n"
            "                       with timestamps, until interrupted (Ctrl+C)\n"
@@ -141,7 +147,10 @@ std::string Usage() {
            "  --version            show the version\n"
            "\n"
            "Exit codes: 0 done (program: report written), 1 no adapter, 2 write failed,\n"
-           "3 several adapters and no --serial, 64 bad usage, 130 interrupted.\n";
+           "3 several adapters and no --serial or --path, 4 several adapters with the\n"
+           "serial given (choose one with --path), 64 bad usage, 74 standard output\n"
+           "cannot be written (the command stops at the first failed line),\n"
+           "130 interrupted.\n";
 }
 
 } // namespace cli

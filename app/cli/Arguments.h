@@ -17,6 +17,8 @@ struct TArguments {
     bool Simulated = false;
     bool Json = false;
     std::optional<std::string> Serial;
+    // The device path as list prints it: picks one of several adapters with the same serial.
+    std::optional<std::string> Path;
     // How long program waits for the adapter, and the text the user gave for it.
     std::chrono::milliseconds Wait{0};
     std::string WaitText = "0";

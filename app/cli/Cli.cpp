@@ -3,6 +3,7 @@
 #include "app/cli/Arguments.h"
 #include "app/cli/Commands.h"
 #include "app/cli/Diagnostics.h"
+#include "app/cli/Output.h"
 #include "app/cli/Session.h"
 
 namespace cli {
@@ -15,13 +16,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return ExitBadUsage;
     }
     const TArguments& arguments = *parsed.Arguments;
-    if (arguments.Help) {
-        out << Usage();
-        return 0;
-    }
-    if (arguments.Version) {
-        out << "vuz-cli " << Version << '\n';
-        return 0;
+    if (arguments.Help || arguments.Version) {
+        const std::string text =
+            arguments.Help ? Usage() : std::string("vuz-cli ") + Version + '\n';
+        return TOutput(out).Write(text) ? 0 : OutputFailed(err);
     }
 
     TSession session(context, arguments.Simulated);

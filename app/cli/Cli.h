@@ -21,7 +21,11 @@ enum TExitCode : int {
     ExitNoAdapter = 1,
     ExitWriteFailed = 2,
     ExitSeveralAdapters = 3,
+    // --serial (or --path) given, and more than one adapter matches it.
+    ExitSeveralMatch = 4,
     ExitBadUsage = 64,
+    // Standard output failed (sysexits' EX_IOERR).
+    ExitOutputFailed = 74,
     ExitInterrupted = 130,
 };
 

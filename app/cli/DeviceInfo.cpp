@@ -1,6 +1,7 @@
 #include "app/cli/DeviceInfo.h"
 
 #include "app/core/AdapterIdentity.h"
+#include "app/core/DeviceText.h"
 #include "app/core/Utf8.h"
 
 #include <array>
@@ -16,19 +17,36 @@ std::string Hex4(unsigned value) {
     return text.data();
 }
 
-// Quoted for the text line; "-" when the device has none.
-std::string Quoted(const std::string& text) {
-    if (text.empty()) {
-        return "-";
-    }
-    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 nlohmann::ordered_json OptionalText(const std::string& text) {
     return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
 }
 
 } // namespace
+
+std::string Quoted(const std::string& text) {
+    if (text.empty()) {
+        return "-";
+    }
+    return app::EscapeControls(text, app::TQuoting::Json);
+}
+
+std::string SerialText(const std::string& serial) {
+    return app::EscapeControls(serial);
+}
+
+std::string DumpJson(const nlohmann::ordered_json& json, int indent) {
+    // The dump escapes C0 controls inside its strings, not DEL and C1 controls; the line
+    // breaks between its lines are its own.
+    const std::string dump =
+        json.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string text;
+    std::size_t start = 0;
+    for (std::size_t end = dump.find('\n'); end != std::string::npos;
+         start = end + 1, end = dump.find('\n', start)) {
+        text += app::EscapeControls(std::string_view(dump).substr(start, end - start)) + '\n';
+    }
+    return text + app::EscapeControls(std::string_view(dump).substr(start));
+}
 
 std::string HexIds(unsigned vendorID, unsigned productID) {
     return Hex4(vendorID) + ":" + Hex4(productID);
@@ -63,7 +81,7 @@ std::string FormatDevice(const TDeviceInfo& info) {
     line += " feature " + std::to_string(info.FeatureReportLength);
     line += " product " + Quoted(info.Product);
     line += " serial " + Quoted(info.Serial);
-    line += " path " + info.Path;
+    line += " path " + app::EscapeControls(info.Path);
     if (info.IsAdapter) {
         line += " [adapter]";
     }

@@ -33,6 +33,15 @@ std::string FormatDevice(const TDeviceInfo& info);
 
 nlohmann::ordered_json DeviceJson(const TDeviceInfo& info);
 
+// JSON text with no raw control character in it (indent -1: one line).
+std::string DumpJson(const nlohmann::ordered_json& json, int indent = -1);
+
+// A device's serial number for a sentence, its control characters escaped.
+std::string SerialText(const std::string& serial);
+
+// "..." (control characters escaped, as in JSON), or "-" for a device without the text.
+std::string Quoted(const std::string& text);
+
 // "VID:PID" in upper-case hex.
 std::string HexIds(unsigned vendorID, unsigned productID);
 

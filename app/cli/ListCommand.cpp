@@ -2,6 +2,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/DeviceInfo.h"
 #include "app/cli/Diagnostics.h"
+#include "app/cli/Output.h"
 #include "runtime/Event.h"
 
 #include <vector>
@@ -42,16 +43,22 @@ private:
 int ListDevices(TSession& session, const TArguments& arguments, std::ostream& out,
                 std::ostream& err) {
     const std::vector<TDeviceInfo> devices = TLister(session.Controller()).Devices();
+    TOutput output(out);
     if (arguments.Json) {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const TDeviceInfo& device : devices) {
             list.push_back(DeviceJson(device));
         }
-        out << list.dump(2) << '\n';
+        output.Write(DumpJson(list, 2) + '\n');
     } else {
         for (const TDeviceInfo& device : devices) {
-            out << FormatDevice(device) << '\n';
+            if (!output.Write(FormatDevice(device) + '\n')) {
+                break;
+            }
         }
+    }
+    if (output.Failed()) {
+        return OutputFailed(err);
     }
     for (const TDeviceInfo& device : devices) {
         if (device.IsAdapter && !device.ReadWrite) {

@@ -1,9 +1,12 @@
 // program: find the adapter (waiting for it through the controller's device-change events),
 // then write the enable-programmer report to it, as the window's Program button does.
 #include "app/cli/Commands.h"
+#include "app/cli/DeviceInfo.h"
 #include "app/cli/Diagnostics.h"
+#include "app/cli/Output.h"
 #include "app/core/AdapterIdentity.h"
 #include "app/core/CommandReport.h"
+#include "app/core/DeviceText.h"
 #include "app/core/SystemErrorText.h"
 #include "app/core/Utf8.h"
 #include "runtime/Event.h"
@@ -41,23 +44,23 @@ public:
             Examine();
         }
         if (state == TState::Looking && arguments.Wait.count() > 0) {
-            err << "Waiting up to " << arguments.WaitText << " s for the VUZ Device"
-                << (arguments.Serial ? " with serial " + *arguments.Serial : std::string())
+            err << "Waiting up to " << arguments.WaitText << " s for the VUZ Device" << Wanted()
                 << "...\n";
             err.flush();
             session.WaitUntil([this] { return state != TState::Looking; },
                               std::chrono::steady_clock::now() + arguments.Wait);
         }
         switch (state) {
-        case TState::Found:
-            out << AdapterTitle << targetSerial << " is connected.\n";
-            return Write(out, err);
-        case TState::Several:
-            err << "Several VUZ Devices are connected; choose one with --serial:\n";
-            for (const std::string& serial : severalSerials) {
-                err << "  " << (serial.empty() ? "(no serial number)" : serial) << '\n';
+        case TState::Found: {
+            // Nothing is written to the adapter when the user cannot be told about it.
+            TOutput output(out);
+            if (!output.Write(AdapterTitle + SerialText(targetSerial) + " is connected.\n")) {
+                return OutputFailed(err);
             }
-            return ExitSeveralAdapters;
+            return Write(output, err);
+        }
+        case TState::Several:
+            return TellSeveral(err);
         case TState::Looking:
             break;
         }
@@ -65,11 +68,7 @@ public:
             err << "Interrupted.\n";
             return ExitInterrupted;
         }
-        if (arguments.Serial) {
-            err << "VUZ Device with serial " << *arguments.Serial << " is not found.\n";
-        } else {
-            err << "VUZ Device is not found.\n";
-        }
+        err << "VUZ Device" << Wanted() << " is not found.\n";
         return ExitNoAdapter;
     }
 
@@ -79,7 +78,40 @@ private:
     struct TMatch {
         int Slot = 0;
         std::string Serial;
+        std::string Path;
     };
+
+    // What the user asked for: " with serial S", " at path P", both or nothing. Escaped as
+    // device text is: a script may have taken it from a device.
+    std::string Wanted() const {
+        std::string text;
+        if (arguments.Serial) {
+            text += " with serial " + app::EscapeControls(*arguments.Serial);
+        }
+        if (arguments.Path) {
+            text += " at path " + app::EscapeControls(*arguments.Path);
+        }
+        return text;
+    }
+
+    int TellSeveral(std::ostream& err) const {
+        int code = ExitSeveralAdapters;
+        if (!arguments.Serial && !arguments.Path) {
+            err << "Several VUZ Devices are connected; choose one with --serial or --path:\n";
+        } else if (!arguments.Path) {
+            err << "Several VUZ Devices have serial " << app::EscapeControls(*arguments.Serial)
+                << "; choose one with --path:\n";
+            code = ExitSeveralMatch;
+        } else {
+            err << "Several VUZ Devices match" << Wanted() << ":\n";
+            code = ExitSeveralMatch;
+        }
+        for (const TMatch& match : severalMatches) {
+            err << "  serial " << Quoted(match.Serial) << " path "
+                << app::EscapeControls(match.Path) << '\n';
+        }
+        return code;
+    }
 
     void OnDeviceChange(runtime::TComponent* /*Sender*/) { Examine(); }
 
@@ -94,9 +126,7 @@ private:
         controller.SetOnEnumerate(nullptr);
         if (matches.size() > 1) {
             state = TState::Several;
-            for (const TMatch& match : matches) {
-                severalSerials.push_back(match.Serial);
-            }
+            severalMatches = matches;
             return;
         }
         if (matches.size() == 1) {
@@ -113,20 +143,22 @@ private:
     bool OnEnumerate(hid::THidDevice* device, int Idx) {
         if (app::IsAdapter(*device)) {
             std::string serial = app::ToUtf8(device->SerialNumber());
-            if (!arguments.Serial || serial == *arguments.Serial) {
-                matches.push_back({Idx, std::move(serial)});
+            // The path as the controller reports it, compared as a plain string.
+            const std::string& path = device->PnPInfo().DevicePath();
+            if ((!arguments.Serial || serial == *arguments.Serial) &&
+                (!arguments.Path || path == *arguments.Path)) {
+                matches.push_back({Idx, std::move(serial), path});
             }
         }
         return true;
     }
 
-    int Write(std::ostream& out, std::ostream& err) {
+    int Write(TOutput& output, std::ostream& err) {
         DWORD error = 0;
         const app::TCommandBuffer command =
             app::MakeCommandBuffer(app::EnableProgrammerFirstByte, app::EnableProgrammerSecondByte);
         if (app::WriteCommandReport(*target, command, error)) {
-            out << "KVM Programmer is enabled.\n";
-            return ExitWritten;
+            return output.Write("KVM Programmer is enabled.\n") ? ExitWritten : OutputFailed(err);
         }
         err << app::IoErrorLine("WRITE ERROR", error) << '\n';
         if (error == ERROR_ACCESS_DENIED || !target->HasReadWriteAccess()) {
@@ -144,7 +176,7 @@ private:
     TState state = TState::Looking;
     bool examined = false;
     std::vector<TMatch> matches;
-    std::vector<std::string> severalSerials;
+    std::vector<TMatch> severalMatches;
     std::unique_ptr<hid::THidDevice> target;
     std::string targetSerial;
 };

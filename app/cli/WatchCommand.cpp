@@ -3,6 +3,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/DeviceInfo.h"
 #include "app/cli/Diagnostics.h"
+#include "app/cli/Output.h"
 #include "app/cli/Timestamp.h"
 #include "app/core/AdapterIdentity.h"
 #include "app/core/SystemErrorText.h"
@@ -36,7 +37,7 @@ std::string HexBytes(const BYTE* data, std::size_t size) {
 class TWatcher {
 public:
     TWatcher(TSession& session, const TArguments& arguments, std::ostream& out, std::ostream& err)
-        : session(session), controller(session.Controller()), json(arguments.Json), out(out),
+        : session(session), controller(session.Controller()), json(arguments.Json), output(out),
           err(err) {}
 
     ~TWatcher() {
@@ -60,10 +61,15 @@ public:
         controller.SetOnDeviceChange(runtime::MakeEvent<&TWatcher::OnDeviceChange>(this));
         starting = false;
         BorrowAdapters();
-        session.WaitUntil([] { return false; }, std::nullopt);
+        // Until interrupted, or until no one can read what is told.
+        if (!output.Failed()) {
+            session.WaitUntil([this] { return output.Failed(); }, std::nullopt);
+        }
         // What happened before the interrupt is still told.
-        session.Loop().ServePending();
-        return ExitInterrupted;
+        if (!output.Failed()) {
+            session.Loop().ServePending();
+        }
+        return output.Failed() ? OutputFailed(err) : ExitInterrupted;
     }
 
 private:
@@ -77,13 +83,12 @@ private:
         if (json) {
             nlohmann::ordered_json line = {{"time", UtcIsoTime(time)}, {"event", event}};
             line.update(fields);
-            out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            output.Write(DumpJson(line) + '\n');
         } else {
             std::string name = event;
             name.resize(std::max<std::size_t>(name.size(), 7), ' ');
-            out << LocalTimeOfDay(time) << ' ' << name << ' ' << text << '\n';
+            output.Write(LocalTimeOfDay(time) + ' ' + name + ' ' + text + '\n');
         }
-        out.flush();
     }
 
     void OnArrival(hid::THidDevice* device) {
@@ -160,7 +165,7 @@ private:
     static std::string Origin(const TDeviceInfo& info) {
         std::string text = HexIds(info.VendorID, info.ProductID);
         if (!info.Serial.empty()) {
-            text += " serial " + nlohmann::json(info.Serial).dump();
+            text += " serial " + Quoted(info.Serial);
         }
         return text;
     }
@@ -190,7 +195,7 @@ private:
     TSession& session;
     hid::THidDeviceController& controller;
     bool json = false;
-    std::ostream& out;
+    TOutput output;
     std::ostream& err;
     bool starting = false;
     // What each listed device told at its arrival, by device instance: a device that has

@@ -1,8 +1,8 @@
 // Target detection: the window keeps its own list of lent HID devices in step with HidCtl,
 // lets the device population settle for a three-tick countdown, then looks for the adapter.
 #include "app/core/AdapterIdentity.h"
+#include "app/core/DeviceText.h"
 #include "app/core/MainForm.h"
-#include "app/core/Utf8.h"
 #include "runtime/Event.h"
 
 #include <array>
@@ -98,7 +98,7 @@ bool TMainForm::HidCtlEnumerate(hid::THidDevice* HidDev, int Idx) {
 }
 
 std::string TMainForm::DescribeDevice(hid::THidDevice* HidDev) {
-    std::string text = ToUtf8(HidDev->ProductName());
+    std::string text = DeviceText(HidDev->ProductName());
     if (text.empty()) {
         const HIDD_ATTRIBUTES& attributes = HidDev->Attributes();
         std::array<char, 32> ids{};
@@ -106,7 +106,7 @@ std::string TMainForm::DescribeDevice(hid::THidDevice* HidDev) {
                       unsigned{attributes.VendorID}, unsigned{attributes.ProductID});
         text = ids.data();
     }
-    const std::string serial = ToUtf8(HidDev->SerialNumber());
+    const std::string serial = DeviceText(HidDev->SerialNumber());
     if (!serial.empty()) {
         text += " (Serial=" + serial + ")";
     }
@@ -137,7 +137,7 @@ void TMainForm::FindTarget() {
             continue;
         }
         const std::string adapterText =
-            FamilyName + " " + AdapterName + " " + ToUtf8(device->SerialNumber());
+            FamilyName + " " + AdapterName + " " + DeviceText(device->SerialNumber());
         view.SetPanelText(AdapterPanel, adapterText);
         SetIndicator(true);
         EnableProgramButton();

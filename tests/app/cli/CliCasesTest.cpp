@@ -6,10 +6,13 @@
 #include "platform/sim/ScopedSimBus.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <limits>
 #include <map>
+#include <mutex>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -32,12 +35,28 @@ using TBytes = std::vector<BYTE>;
 
 const std::string HidGuid = "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
+std::string AdapterPath(const std::string& name) {
+    return "\\\\?\\hid#vid_0416&pid_8249#" + name + HidGuid;
+}
+
 TSimDeviceConfig Adapter(const std::u16string& serial, const std::string& path) {
     TSimDeviceConfig adapter; // the adapter's IDs and 8-byte reports
     adapter.Manufacturer = TSimString::Present(u"ZEM");
     adapter.Product = TSimString::Present(u"VUZ Programming Adapter");
     adapter.SerialNumber = TSimString::Present(serial);
-    adapter.Path = "\\\\?\\hid#vid_0416&pid_8249#" + path + HidGuid;
+    adapter.Path = AdapterPath(path);
+    return adapter;
+}
+
+// A serial that drives a terminal: ESC ] 0 ; title BEL (sets the window title), clear
+// screen, carriage return, and the one-byte CSI of the C1 set.
+const std::u16string HostileSerial = u"X\x1b]0;owned\x07\x1b[2J\rZ\x9b"
+                                     u"2J";
+const std::string EscapedSerial = "X\\u001b]0;owned\\u0007\\u001b[2J\\rZ\\u009b2J";
+
+TSimDeviceConfig HostileAdapter(const std::string& path) {
+    TSimDeviceConfig adapter = Adapter(HostileSerial, path);
+    adapter.Product = TSimString::Present(u"VUZ\x1b[31m\r\nAdapter\x07");
     return adapter;
 }
 
@@ -83,15 +102,59 @@ public:
         }
     }
 
+    // The run has returned.
+    void Finish() {
+        const std::lock_guard lock(mutex);
+        finished = true;
+        ended.notify_all();
+    }
+    // Whether the run returns within the time a command needs at most to end by itself.
+    bool EndsByItself() {
+        std::unique_lock lock(mutex);
+        return ended.wait_for(lock, std::chrono::seconds(10), [this] { return finished; });
+    }
+
     TSimBus& bus;
     cli::TInterrupt& interrupt;
     std::map<std::string, TSimDeviceId> devices;
 
 private:
     std::thread outside;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
 };
 
 using TStep = std::function<void(TCaseWorld&)>;
+
+// Standard output that takes a number of lines, then fails every write, as a full disk, a
+// closed stream or a pipe whose reader has gone (SIGPIPE ignored) does.
+class TFailingOutput : public std::streambuf {
+public:
+    explicit TFailingOutput(std::size_t lines) : linesLeft(lines) {}
+    const std::string& Text() const { return text; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        if (linesLeft == 0) {
+            return traits_type::eof();
+        }
+        text += traits_type::to_char_type(c);
+        if (traits_type::to_char_type(c) == '\n') {
+            --linesLeft;
+        }
+        return c;
+    }
+
+private:
+    std::size_t linesLeft;
+    std::string text;
+};
+
+constexpr std::size_t Unlimited = std::numeric_limits<std::size_t>::max();
 
 struct TCliCase {
     std::string Name;
@@ -99,6 +162,8 @@ struct TCliCase {
     TStep Before;       // the bus before the run
     TStep WhileWaiting; // once the command waits
     int ExitCode = 0;
+    // Standard output fails after this many lines.
+    std::size_t OutputLines = Unlimited;
     std::string Out;
     std::string Err;
     // Every write per named device; a named device not listed takes none.
@@ -120,19 +185,22 @@ constexpr auto FixedTime = std::chrono::sys_days{std::chrono::year{2026} / 1 / 2
                            std::chrono::seconds{5} + std::chrono::milliseconds{678};
 
 // The watch cases: the adapter arrives, sends one report and leaves, then the user stops.
-void AdapterComesReportsAndGoes(TCaseWorld& world) {
-    world.FromOutside([&world] {
-        TSimBus& bus = world.bus;
-        const TSimDeviceId id = bus.Plug(Adapter(u"W1", "w1"));
-        // Borrowed by the watcher once its read is pending.
-        ASSERT_TRUE(bus.WaitUntil([&] { return bus.PendingReadCount(id) > 0; }));
-        bus.PushInputReport(id, {0x01, 0x2A, 0, 0, 0, 0, 0, 0x7F});
-        // The read after the delivered report.
-        ASSERT_TRUE(bus.WaitUntil([&] { return bus.PendingReadCount(id) > 0; }));
-        bus.Unplug(id);
-        world.interrupt.Request();
-    });
+TStep AdapterComesReportsAndGoesAs(TSimDeviceConfig adapter) {
+    return [adapter](TCaseWorld& world) {
+        world.FromOutside([&world, adapter] {
+            TSimBus& bus = world.bus;
+            const TSimDeviceId id = bus.Plug(adapter);
+            // Borrowed by the watcher once its read is pending.
+            ASSERT_TRUE(bus.WaitUntil([&] { return bus.PendingReadCount(id) > 0; }));
+            bus.PushInputReport(id, {0x01, 0x2A, 0, 0, 0, 0, 0, 0x7F});
+            // The read after the delivered report.
+            ASSERT_TRUE(bus.WaitUntil([&] { return bus.PendingReadCount(id) > 0; }));
+            bus.Unplug(id);
+            world.interrupt.Request();
+        });
+    };
 }
+const TStep AdapterComesReportsAndGoes = AdapterComesReportsAndGoesAs(Adapter(u"W1", "w1"));
 
 const std::string KeyboardLine = "046D:C31C v0100 usage 0001:0006 in 9 out 2 feature 0 product "
                                  "\"USB Keyboard\" serial - path \\\\?\\hid#vid_046d&pid_c31c#kbd" +
@@ -165,8 +233,25 @@ TStep AdapterWithOutputLength(USHORT length) {
     };
 }
 
+const TStep TwoWithTheSameSerial = [](TCaseWorld& w) {
+    w.Plug("S1", Adapter(u"SAME", "s1"));
+    w.Plug("S2", Adapter(u"SAME", "s2"));
+};
+
 const std::string Connected = "ZEM VUZ A1 is connected.\n";
 const std::string Enabled = "KVM Programmer is enabled.\n";
+const std::string CannotWrite = "vuz-cli: cannot write to standard output.\n";
+
+// The adapter arrives while the command waits; a command that does not end by itself is
+// interrupted, so that a case never hangs.
+const TStep AdapterArrivesThenEndUnlessEnded = [](TCaseWorld& w) {
+    w.FromOutside([&w] {
+        w.Plug("A1", Adapter(u"A1", "a1"), platform::sim::TBroadcast::Yes);
+        if (!w.EndsByItself()) {
+            w.interrupt.Request();
+        }
+    });
+};
 
 std::vector<TCliCase> Cases() {
     return {
@@ -196,7 +281,15 @@ std::vector<TCliCase> Cases() {
         {.Name = "SerialGoesWithProgramOnly",
          .Args = {"list", "--serial=A1"},
          .ExitCode = 64,
-         .Err = "vuz-cli: --serial and --wait go with program\n\n" + cli::Usage()},
+         .Err = "vuz-cli: --serial, --path and --wait go with program\n\n" + cli::Usage()},
+        {.Name = "PathWithoutValue",
+         .Args = {"program", "--path="},
+         .ExitCode = 64,
+         .Err = "vuz-cli: --path needs a device path\n\n" + cli::Usage()},
+        {.Name = "PathGoesWithProgramOnly",
+         .Args = {"watch", "--path", "/dev/hidraw0"},
+         .ExitCode = 64,
+         .Err = "vuz-cli: --serial, --path and --wait go with program\n\n" + cli::Usage()},
 
         // --- program ------------------------------------------------------------------------
         {.Name = "ProgramsTheAdapterPresent",
@@ -266,12 +359,68 @@ std::vector<TCliCase> Cases() {
          .Args = {"program"},
          .Before = TwoAdapters,
          .ExitCode = 3,
-         .Err = "Several VUZ Devices are connected; choose one with --serial:\n  A1\n  B2\n"},
+         .Err = "Several VUZ Devices are connected; choose one with --serial or --path:\n"
+                "  serial \"A1\" path " +
+                AdapterPath("a1") + "\n  serial \"B2\" path " + AdapterPath("b2") + "\n"},
         {.Name = "TwoAdaptersWithSerial",
          .Args = {"program", "--serial", "B2"},
          .Before = TwoAdapters,
          .Out = "ZEM VUZ B2 is connected.\n" + Enabled,
          .Writes = {{"B2", {EnableCommand(8)}}}},
+        {.Name = "TwoAdaptersWithTheSameSerial",
+         .Args = {"program", "--serial", "SAME"},
+         .Before = TwoWithTheSameSerial,
+         .ExitCode = 4,
+         .Err = "Several VUZ Devices have serial SAME; choose one with --path:\n"
+                "  serial \"SAME\" path " +
+                AdapterPath("s1") + "\n  serial \"SAME\" path " + AdapterPath("s2") + "\n"},
+        {.Name = "TwoAdaptersWithTheSameSerialAndNoSerialGiven",
+         .Args = {"program"},
+         .Before = TwoWithTheSameSerial,
+         .ExitCode = 3,
+         .Err = "Several VUZ Devices are connected; choose one with --serial or --path:\n"
+                "  serial \"SAME\" path " +
+                AdapterPath("s1") + "\n  serial \"SAME\" path " + AdapterPath("s2") + "\n"},
+        {.Name = "PathPicksOneOfTwoWithTheSameSerial",
+         .Args = {"program", "--serial", "SAME", "--path", AdapterPath("s2")},
+         .Before = TwoWithTheSameSerial,
+         .Out = "ZEM VUZ SAME is connected.\n" + Enabled,
+         .Writes = {{"S2", {EnableCommand(8)}}}},
+        {.Name = "PathAlonePicksTheAdapter",
+         .Args = {"program", "--path=" + AdapterPath("b2")},
+         .Before = TwoAdapters,
+         .Out = "ZEM VUZ B2 is connected.\n" + Enabled,
+         .Writes = {{"B2", {EnableCommand(8)}}}},
+        {.Name = "PathOfADeviceThatIsNoAdapter",
+         .Args = {"program", "--path", "\\\\?\\hid#vid_046d&pid_c31c#kbd" + HidGuid},
+         .Before = KeyboardAndA1,
+         .ExitCode = 1,
+         .Err =
+             "VUZ Device at path \\\\?\\hid#vid_046d&pid_c31c#kbd" + HidGuid + " is not found.\n"},
+        {.Name = "SerialAndPathOfDifferentAdapters",
+         .Args = {"program", "--serial", "A1", "--path", AdapterPath("b2"), "--wait", "0.05"},
+         .Before = TwoAdapters,
+         .ExitCode = 1,
+         .Err = "Waiting up to 0.05 s for the VUZ Device with serial A1 at path " +
+                AdapterPath("b2") + "...\nVUZ Device with serial A1 at path " + AdapterPath("b2") +
+                " is not found.\n"},
+        {.Name = "ProgramEscapesTheSerial",
+         .Args = {"program"},
+         .Before = [](TCaseWorld& w) { w.Plug("X", HostileAdapter("x")); },
+         .Out = "ZEM VUZ " + EscapedSerial + " is connected.\n" + Enabled,
+         .Writes = {{"X", {EnableCommand(8)}}}},
+        {.Name = "SeveralAdaptersListEscapedSerials",
+         .Args = {"program"},
+         .Before =
+             [](TCaseWorld& w) {
+                 w.Plug("X", HostileAdapter("x"));
+                 w.Plug("A1", Adapter(u"A1", "a1"));
+             },
+         .ExitCode = 3,
+         .Err = "Several VUZ Devices are connected; choose one with --serial or --path:\n"
+                "  serial \"" +
+                EscapedSerial + "\" path " + AdapterPath("x") + "\n  serial \"A1\" path " +
+                AdapterPath("a1") + "\n"},
         {.Name = "SerialNotPresent",
          .Args = {"program", "--serial", "C3"},
          .Before = TwoAdapters,
@@ -283,6 +432,48 @@ std::vector<TCliCase> Cases() {
          .WhileWaiting = [](TCaseWorld& w) { w.FromOutside([&w] { w.interrupt.Request(); }); },
          .ExitCode = 130,
          .Err = "Waiting up to 600 s for the VUZ Device...\nInterrupted.\n"},
+
+        // --- standard output fails -------------------------------------------------------------
+        {.Name = "HelpToAFailingOutput",
+         .Args = {"--help"},
+         .ExitCode = 74,
+         .OutputLines = 0,
+         .Err = CannotWrite},
+        {.Name = "ListStopsAtTheFirstFailedLine",
+         .Args = {"list"},
+         .Before = KeyboardAndA1,
+         .ExitCode = 74,
+         .OutputLines = 1,
+         .Out = KeyboardLine + "\n",
+         .Err = CannotWrite},
+        {.Name = "ListJsonToAFailingOutput",
+         .Args = {"list", "--json"},
+         .Before = KeyboardAndA1,
+         .ExitCode = 74,
+         .OutputLines = 0,
+         .Err = CannotWrite},
+        {.Name = "ProgramWritesNothingToTheAdapterWhenOutputFails",
+         .Args = {"program"},
+         .Before = KeyboardAndA1,
+         .ExitCode = 74,
+         .OutputLines = 0,
+         .Err = CannotWrite},
+        {.Name = "ProgramOutputFailsAfterTheReport",
+         .Args = {"program"},
+         .Before = KeyboardAndA1,
+         .ExitCode = 74,
+         .OutputLines = 1,
+         .Out = Connected,
+         .Err = CannotWrite,
+         .Writes = {{"A1", {EnableCommand(8)}}}},
+        {.Name = "WatchEndsWhenOutputFails",
+         .Args = {"watch"},
+         .Before = KeyboardOnly,
+         .WhileWaiting = AdapterArrivesThenEndUnlessEnded,
+         .ExitCode = 74,
+         .OutputLines = 1,
+         .Out = "HH:MM:SS.mmm present " + KeyboardLine + "\n",
+         .Err = CannotWrite},
 
         // --- list ---------------------------------------------------------------------------
         {.Name = "ListMarksTheAdapter",
@@ -354,6 +545,43 @@ std::vector<TCliCase> Cases() {
     };
 }
 
+struct TRunResult {
+    int Code = 0;
+    std::string Out;
+    std::string Err;
+    int Waits = 0;
+};
+
+// Runs the case's command line on the world's bus, its steps at their places.
+TRunResult RunIn(TCaseWorld& world, const TCliCase& c) {
+    if (c.Before) {
+        c.Before(world);
+    }
+    cli::TCliContext context;
+    context.Services = cli::TServicesChoice::Installed;
+    context.Interrupt = &world.interrupt;
+    context.Clock = [] {
+        return std::chrono::system_clock::time_point(FixedTime);
+    };
+    TRunResult result;
+    context.OnWaiting = [&] {
+        ++result.Waits;
+        if (c.WhileWaiting) {
+            c.WhileWaiting(world);
+        }
+    };
+
+    TFailingOutput outBuffer(c.OutputLines);
+    std::ostream out(&outBuffer);
+    std::ostringstream err;
+    result.Code = cli::RunCli(c.Args, out, err, context);
+    world.Finish();
+    world.Join();
+    result.Out = outBuffer.Text();
+    result.Err = err.str();
+    return result;
+}
+
 class CliCases : public testing::TestWithParam<TCliCase> {};
 
 TEST_P(CliCases, Run) {
@@ -361,33 +589,13 @@ TEST_P(CliCases, Run) {
     platform::sim::TScopedSimBus sim;
     cli::TInterrupt interrupt;
     TCaseWorld world(sim.Bus(), interrupt);
-    if (c.Before) {
-        c.Before(world);
-    }
-    cli::TCliContext context;
-    context.Services = cli::TServicesChoice::Installed;
-    context.Interrupt = &interrupt;
-    context.Clock = [] {
-        return std::chrono::system_clock::time_point(FixedTime);
-    };
-    int waits = 0;
-    context.OnWaiting = [&] {
-        ++waits;
-        if (c.WhileWaiting) {
-            c.WhileWaiting(world);
-        }
-    };
+    const TRunResult run = RunIn(world, c);
 
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = cli::RunCli(c.Args, out, err, context);
-    world.Join();
-
-    EXPECT_EQ(WithoutTimesOfDay(out.str()), c.Out);
-    EXPECT_EQ(err.str(), c.Err);
-    EXPECT_EQ(code, c.ExitCode);
+    EXPECT_EQ(WithoutTimesOfDay(run.Out), c.Out);
+    EXPECT_EQ(run.Err, c.Err);
+    EXPECT_EQ(run.Code, c.ExitCode);
     if (c.WhileWaiting) {
-        EXPECT_EQ(waits, 1) << "the command never waited";
+        EXPECT_EQ(run.Waits, 1) << "the command never waited";
     }
     for (const auto& [name, id] : world.devices) {
         const auto expected = c.Writes.find(name);
@@ -404,6 +612,74 @@ INSTANTIATE_TEST_SUITE_P(Commands, CliCases, testing::ValuesIn(Cases()),
                          [](const testing::TestParamInfo<TCliCase>& info) {
                              return info.param.Name;
                          });
+
+// Whatever a device's strings hold, no control character but the line feed reaches the
+// terminal: none of C0, DEL, C1 (U+0080 to U+009F, two bytes in UTF-8).
+std::string RawControls(const std::string& text) {
+    std::string found;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if ((byte < 0x20 && byte != '\n') || byte == 0x7F || c1) {
+            found += "@" + std::to_string(i) + " ";
+        }
+    }
+    return found;
+}
+
+class HostileDeviceStrings : public testing::TestWithParam<TCliCase> {};
+
+TEST_P(HostileDeviceStrings, ReachTheTerminalEscaped) {
+    platform::sim::TScopedSimBus sim;
+    cli::TInterrupt interrupt;
+    TCaseWorld world(sim.Bus(), interrupt);
+    const TRunResult run = RunIn(world, GetParam());
+    EXPECT_EQ(RawControls(run.Out), "") << run.Out;
+    EXPECT_EQ(RawControls(run.Err), "") << run.Err;
+    EXPECT_THAT(run.Out + run.Err, testing::HasSubstr(EscapedSerial));
+    EXPECT_EQ(run.Code, GetParam().ExitCode);
+}
+
+const TStep HostileAdapterPresent = [](TCaseWorld& w) {
+    w.Plug("keyboard", Keyboard());
+    w.Plug("X", HostileAdapter("x"));
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, HostileDeviceStrings,
+    testing::Values(
+        TCliCase{.Name = "List", .Args = {"list"}, .Before = HostileAdapterPresent},
+        TCliCase{.Name = "ListJson", .Args = {"list", "--json"}, .Before = HostileAdapterPresent},
+        TCliCase{.Name = "Program", .Args = {"program"}, .Before = HostileAdapterPresent},
+        TCliCase{.Name = "SeveralAdapters",
+                 .Args = {"program"},
+                 .Before =
+                     [](TCaseWorld& w) {
+                         w.Plug("X", HostileAdapter("x"));
+                         w.Plug("Y", HostileAdapter("y"));
+                     },
+                 .ExitCode = 3},
+        TCliCase{.Name = "SameSerial",
+                 .Args = {"program", "--serial",
+                          "X\x1b]0;owned\x07\x1b[2J\rZ\xC2\x9B"
+                          "2J"},
+                 .Before =
+                     [](TCaseWorld& w) {
+                         w.Plug("X", HostileAdapter("x"));
+                         w.Plug("Y", HostileAdapter("y"));
+                     },
+                 .ExitCode = 4},
+        TCliCase{.Name = "Watch",
+                 .Args = {"watch"},
+                 .WhileWaiting = AdapterComesReportsAndGoesAs(HostileAdapter("x")),
+                 .ExitCode = 130},
+        TCliCase{.Name = "WatchJson",
+                 .Args = {"watch", "--json"},
+                 .WhileWaiting = AdapterComesReportsAndGoesAs(HostileAdapter("x")),
+                 .ExitCode = 130}),
+    [](const testing::TestParamInfo<TCliCase>& info) { return info.param.Name; });
 
 } // namespace
 } // namespace clitest
