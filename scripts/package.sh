@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release packages into dist/:
-#   vuz-utility_<version>_<arch>.deb         everything `cmake --install` installs, from a
-#                                            Release build (build/package), under /usr
+#   vuz-cli_<version>-<rev>_<arch>.deb       the command line, its manual page and the udev
+#                                            rule, from a Release build (build/package)
+#   vuz-utility_<version>-<rev>_<arch>.deb   the window and its desktop entry; depends on
+#                                            vuz-cli
 #   vuz-utility-<version>-windows-x64.zip    the programs the Windows build (`windows`
 #                                            presets, build-windows/) installs, the README
 #                                            as text, the licences of the runtime libraries
@@ -34,11 +36,15 @@ build_deb() {
     cmake --build "$build" -j "$jobs"
     rm -rf "$build/cpack"
     cpack --config "$build/CPackConfig.cmake" -B "$root/$build/cpack" >/dev/null
+    local debs
+    mapfile -t debs < <(find "$build/cpack" -maxdepth 1 -name '*.deb' | sort)
+    [[ ${#debs[@]} -gt 0 ]] || { echo "cpack made no .deb" >&2; exit 1; }
+    rm -f dist/*.deb
     local deb
-    deb=$(find "$build/cpack" -maxdepth 1 -name '*.deb')
-    [[ -n "$deb" ]] || { echo "cpack made no .deb" >&2; exit 1; }
-    cp "$deb" dist/
-    echo "dist/$(basename "$deb")"
+    for deb in "${debs[@]}"; do
+        cp "$deb" dist/
+        echo "dist/$(basename "$deb")"
+    done
 }
 
 # Text files for Windows users: CRLF line ends.
