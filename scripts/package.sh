@@ -5,8 +5,8 @@
 #   vuz-utility_<version>-<rev>_<arch>.deb   the window and its desktop entry; depends on
 #                                            vuz-cli
 #   vuz-utility-<version>-windows-x64.zip    the programs the Windows build (`windows`
-#                                            presets, build-windows/) installs, the README
-#                                            as text, the licences of the runtime libraries
+#                                            presets, build-windows/) installs, a README
+#                                            for Windows users, the licences of the runtime libraries
 #                                            linked into them
 # Usage: scripts/package.sh [deb|windows ...]   (both by default)
 set -euo pipefail
@@ -68,7 +68,7 @@ build_windows() {
         rm -rf "$stage/bin"
     fi
     cp -r "$stage/." "$top/"
-    to_crlf README.md "$top/README.txt"
+    to_crlf packaging/windows/README.txt "$top/README.txt"
     to_crlf packaging/copyright "$top/licenses/VUZ-Utility.txt"
     # Linked statically into every MinGW-w64 program: libstdc++ and libgcc (GPL 3 with the
     # GCC Runtime Library Exception), the C runtime start-up code and winpthreads.

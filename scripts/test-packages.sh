@@ -185,6 +185,13 @@ unzip -q "$zip" -d "$work/zip"
 top=$work/zip/vuz-utility-${version}-windows-x64
 [[ -f "$top/README.txt" ]] || fail "README.txt missing from the zip"
 grep -q $'\r$' "$top/README.txt" || fail "README.txt has no CRLF line ends"
+# Written for Windows users: plain text that names every program, no developer's Markdown.
+if grep -n -E '```|^#|\]\(|apt-get|\./run|\./test|udev' "$top/README.txt"; then
+    fail "README.txt has Markdown or Linux developer text (lines above)"
+fi
+while IFS= read -r program; do
+    grep -q "^$(basename "$program")" "$top/README.txt" || fail "README.txt does not describe $program"
+done < <(cd "$top" && find . -iname '*.exe')
 for licence in GCC-runtime-libraries GPL-3 mingw-w64-runtime; do
     [[ -s "$top/licenses/$licence.txt" ]] || fail "licenses/$licence.txt missing from the zip"
 done
