@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the release packages into dist/:
-#   vuz-utility_<version>_<arch>.deb         everything `cmake --install` installs, from a
-#                                            Release build (build/package), under /usr
+#   vuz-cli_<version>-<rev>_<arch>.deb       the command line, its manual page and the udev
+#                                            rule, from a Release build (build/package)
+#   vuz-utility_<version>-<rev>_<arch>.deb   the window and its desktop entry; depends on
+#                                            vuz-cli
 #   vuz-utility-<version>-windows-x64.zip    the programs the Windows build (`windows`
-#                                            presets, build-windows/) installs, the README
-#                                            as text, the licences of the runtime libraries
+#                                            presets, build-windows/) installs, a README
+#                                            for Windows users, the licences of the runtime libraries
 #                                            linked into them
 # Usage: scripts/package.sh [deb|windows ...]   (both by default)
 set -euo pipefail
@@ -34,11 +36,15 @@ build_deb() {
     cmake --build "$build" -j "$jobs"
     rm -rf "$build/cpack"
     cpack --config "$build/CPackConfig.cmake" -B "$root/$build/cpack" >/dev/null
+    local debs
+    mapfile -t debs < <(find "$build/cpack" -maxdepth 1 -name '*.deb' | sort)
+    [[ ${#debs[@]} -gt 0 ]] || { echo "cpack made no .deb" >&2; exit 1; }
+    rm -f dist/*.deb
     local deb
-    deb=$(find "$build/cpack" -maxdepth 1 -name '*.deb')
-    [[ -n "$deb" ]] || { echo "cpack made no .deb" >&2; exit 1; }
-    cp "$deb" dist/
-    echo "dist/$(basename "$deb")"
+    for deb in "${debs[@]}"; do
+        cp "$deb" dist/
+        echo "dist/$(basename "$deb")"
+    done
 }
 
 # Text files for Windows users: CRLF line ends.
@@ -62,7 +68,7 @@ build_windows() {
         rm -rf "$stage/bin"
     fi
     cp -r "$stage/." "$top/"
-    to_crlf README.md "$top/README.txt"
+    to_crlf packaging/windows/README.txt "$top/README.txt"
     to_crlf packaging/copyright "$top/licenses/VUZ-Utility.txt"
     # Linked statically into every MinGW-w64 program: libstdc++ and libgcc (GPL 3 with the
     # GCC Runtime Library Exception), the C runtime start-up code and winpthreads.

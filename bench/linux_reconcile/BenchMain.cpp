@@ -17,6 +17,17 @@ constexpr const char* kBackend = "BM_FirstEnumerationOnLinux";
 constexpr const char* kHidapi = "BM_HidapiEnumerate";
 constexpr const char* kUnchanged = "BM_ReconcileUnchangedOnLinux";
 
+// A run that failed or was skipped: Google Benchmark 1.8 replaced the flag error_occurred
+// with the state skipped.
+template <class TRun>
+bool DidNotComplete(const TRun& run) {
+    if constexpr (requires { run.skipped; }) {
+        return static_cast<bool>(run.skipped);
+    } else {
+        return run.error_occurred;
+    }
+}
+
 // The console report, and at its end the two enumerations side by side (the median where
 // the runs were repeated).
 class TComparingReporter : public benchmark::ConsoleReporter {
@@ -27,7 +38,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || (run.run_type == Run::RT_Aggregate && !median)) {
+            if (DidNotComplete(run) || (run.run_type == Run::RT_Aggregate && !median)) {
                 continue;
             }
             TTimes& times = byNodes_[std::atoi(run.run_name.args.c_str())];
