@@ -136,7 +136,8 @@ std::string Usage() {
            "                       write the enable-programmer report to the adapter (with\n"
            "                       --serial: the one with that serial number; with --path:\n"
            "                       the one at that path, as list prints it), waiting up\n"
-           "                       to SECONDS for it to be plugged in (default 0)\n"
+           "                       to SECONDS for it to be plugged in (default 0; from 0\n"
+           "                       to 86400, fractions allowed)\n"
            "  watch [--json]       print arrivals, removals and the adapter's input reports,\n"
            "                       with timestamps, until interrupted (Ctrl+C)\n"
            "\n"
@@ -146,11 +147,15 @@ std::string Usage() {
            "  --help               show this text\n"
            "  --version            show the version\n"
            "\n"
-           "Exit codes: 0 done (program: report written), 1 no adapter, 2 write failed,\n"
-           "3 several adapters and no --serial or --path, 4 several adapters with the\n"
-           "serial given (choose one with --path), 64 bad usage, 74 standard output\n"
-           "cannot be written (the command stops at the first failed line),\n"
-           "130 interrupted.\n";
+           "Exit codes:\n"
+           "  0    done (program: the report was written)\n"
+           "  1    no adapter (within the wait), or no HID devices can be seen at all\n"
+           "  2    the write failed\n"
+           "  3    several adapters and neither --serial nor --path (none is programmed)\n"
+           "  4    several adapters match --serial (none is programmed; choose with --path)\n"
+           "  64   bad usage (the usage is printed)\n"
+           "  74   standard output cannot be written (ends at the first failed line)\n"
+           "  130  interrupted (Ctrl+C; watch always ends so unless its output fails)\n";
 }
 
 } // namespace cli

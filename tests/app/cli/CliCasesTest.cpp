@@ -4,6 +4,7 @@
 #include "app/cli/Cli.h"
 #include "app/cli/Interrupt.h"
 #include "platform/sim/ScopedSimBus.h"
+#include "tests/app/cli/UsageExitCodes.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -594,6 +595,7 @@ TEST_P(CliCases, Run) {
     EXPECT_EQ(WithoutTimesOfDay(run.Out), c.Out);
     EXPECT_EQ(run.Err, c.Err);
     EXPECT_EQ(run.Code, c.ExitCode);
+    EXPECT_TRUE(UsageExitCodes().contains(run.Code)) << "--help does not list " << run.Code;
     if (c.WhileWaiting) {
         EXPECT_EQ(run.Waits, 1) << "the command never waited";
     }
@@ -640,6 +642,7 @@ TEST_P(HostileDeviceStrings, ReachTheTerminalEscaped) {
     EXPECT_EQ(RawControls(run.Err), "") << run.Err;
     EXPECT_THAT(run.Out + run.Err, testing::HasSubstr(EscapedSerial));
     EXPECT_EQ(run.Code, GetParam().ExitCode);
+    EXPECT_TRUE(UsageExitCodes().contains(run.Code)) << "--help does not list " << run.Code;
 }
 
 const TStep HostileAdapterPresent = [](TCaseWorld& w) {

@@ -1,0 +1,59 @@
+// What Windows shows of each program in the zip: the name in Task Manager and in the file's
+// properties (the version resource), the company, and an icon in Explorer.
+#include <windows.h>
+// shellapi.h needs windows.h first.
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TProgram {
+    const char* Name;
+    const wchar_t* Path;
+    const wchar_t* FileDescription;
+};
+
+void PrintTo(const TProgram& program, std::ostream* out) {
+    *out << program.Name;
+}
+
+std::wstring VersionString(const wchar_t* path, const wchar_t* name) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    if (size == 0) {
+        return L"<no version information>";
+    }
+    std::vector<unsigned char> block(size);
+    if (!GetFileVersionInfoW(path, 0, size, block.data())) {
+        return L"<unreadable version information>";
+    }
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), key.c_str(), &value, &length) || length == 0) {
+        return L"<no " + std::wstring(name) + L">";
+    }
+    return static_cast<const wchar_t*>(value);
+}
+
+class ProgramResources : public testing::TestWithParam<TProgram> {};
+
+TEST_P(ProgramResources, NameTheProductShortlyAndCarryTheIcon) {
+    const TProgram& program = GetParam();
+    EXPECT_EQ(VersionString(program.Path, L"FileDescription"), program.FileDescription);
+    EXPECT_EQ(VersionString(program.Path, L"CompanyName"), L"ZEM");
+    EXPECT_EQ(VersionString(program.Path, L"ProductName"), L"ZEM VUZ Utility");
+    EXPECT_EQ(VersionString(program.Path, L"ProductVersion"), L"1.0.0");
+    EXPECT_GE(ExtractIconExW(program.Path, -1, nullptr, nullptr, 0), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zip, ProgramResources,
+    testing::Values(TProgram{"Utility", VUZ_UTILITY_EXE, L"ZEM VUZ Utility"},
+                    TProgram{"Demo", VUZ_DEMO_EXE, L"ZEM VUZ Utility demo (simulated adapter)"},
+                    TProgram{"CommandLine", VUZ_CLI_EXE, L"ZEM VUZ Utility command line"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
