@@ -14,6 +14,7 @@
 #include "platform/linux/UniqueFd.h"
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,7 +31,7 @@ struct THidrawFile;
 class TDeviceMonitor;
 class TEventSource;
 
-using TEventSourceOpener = std::unique_ptr<TEventSource> (*)();
+using TEventSourceOpener = std::function<std::unique_ptr<TEventSource>()>;
 
 // Where device events come from.
 enum class TEventFeed {
@@ -46,9 +47,9 @@ enum class TEventFeed {
 struct TLinuxOptions {
     TLinuxRoots Roots;
     TEventFeed Events = TEventFeed::Automatic;
-    int EventSocket = -1;                          // owned by the services from construction on
-    TThreadStarter StartReaderThread;              // none: std::thread
-    TEventSourceOpener OpenKernelEvents = nullptr; // none: the kernel's event socket
+    int EventSocket = -1;                // owned by the services from construction on
+    TThreadStarter StartReaderThread;    // none: std::thread
+    TEventSourceOpener OpenKernelEvents; // none: the kernel's event socket
 };
 
 // What the backend did, for tests and the benchmark.
@@ -170,6 +171,7 @@ private:
     std::optional<TReportLengths> LengthsOf(THidrawFile& file);
     void StartMonitor();
     void OnDeviceEvent(const struct TUevent& event);
+    void OnEventsLost();
 
     TLinuxOptions options_;
     TAlertableWaits waits_;
@@ -200,6 +202,7 @@ private:
     std::mutex monitorMutex_;
     std::unique_ptr<TDeviceMonitor> monitor_;
     bool monitorStarted_ = false;
+    std::atomic<bool> lossTold_{false};
 };
 
 } // namespace platform::linux_backend
