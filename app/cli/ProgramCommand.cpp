@@ -161,7 +161,8 @@ private:
             return output.Write("KVM Programmer is enabled.\n") ? ExitWritten : OutputFailed(err);
         }
         err << app::IoErrorLine("WRITE ERROR", error) << '\n';
-        if (error == ERROR_ACCESS_DENIED || !target->HasReadWriteAccess()) {
+        // Only a refusal calls for access advice; a device that has gone is no such case.
+        if (error == ERROR_ACCESS_DENIED) {
             if (const std::string hint = AccessHint(target->PnPInfo().DevicePath());
                 !hint.empty()) {
                 err << hint << '\n';

@@ -31,16 +31,20 @@ public:
 
     int Fd() const override { return fd_.Get(); }
 
-    std::optional<TUevent> Receive() override {
-        if (queued_.empty()) {
+    TReceived Receive() override {
+        if (queued_.empty() && !overflowed_) {
             ReadEvents();
         }
+        if (overflowed_) {
+            overflowed_ = false;
+            return TReceived::Lost();
+        }
         if (queued_.empty()) {
-            return std::nullopt;
+            return TReceived::Nothing();
         }
         TUevent event = std::move(queued_.front());
         queued_.pop_front();
-        return event;
+        return TReceived::Of(std::move(event));
     }
 
 private:
@@ -53,6 +57,15 @@ private:
         for (std::size_t at = 0; at + sizeof(inotify_event) <= static_cast<std::size_t>(n);) {
             const auto* raw = reinterpret_cast<const inotify_event*>(buffer + at);
             at += sizeof(inotify_event) + raw->len;
+            if ((raw->mask & IN_Q_OVERFLOW) != 0) {
+                // Events were dropped: what is known is read again, and the loss is told.
+                known_.clear();
+                for (THidrawNode& node : ListHidrawNodes(roots_)) {
+                    known_[node.Name] = std::move(node.DevPath);
+                }
+                overflowed_ = true;
+                continue;
+            }
             if (raw->len == 0 || (raw->mask & (kAppear | kLeave)) == 0) {
                 continue;
             }
@@ -87,6 +100,7 @@ private:
     TLinuxRoots roots_;
     std::map<std::string, std::string> known_; // node name -> sysfs path
     std::deque<TUevent> queued_;
+    bool overflowed_ = false;
 };
 
 } // namespace

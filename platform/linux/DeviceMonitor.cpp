@@ -26,7 +26,7 @@ public:
 
     int Fd() const override { return fd_; }
 
-    std::optional<TUevent> Receive() override {
+    TReceived Receive() override {
         sockaddr_nl sender{};
         iovec part{buffer_.data(), buffer_.size()};
         msghdr message{};
@@ -37,14 +37,19 @@ public:
             message.msg_namelen = sizeof sender;
         }
         const ssize_t n = recvmsg(fd_, &message, MSG_DONTWAIT);
+        if (n < 0 && errno == ENOBUFS) {
+            return TReceived::Lost(); // the socket's queue overran: events were dropped
+        }
         if (n <= 0 || (message.msg_flags & MSG_TRUNC) != 0) {
-            return std::nullopt;
+            return TReceived::Nothing();
         }
         // Only the kernel may speak on its group; anything else is ignored.
         if (kernelOnly_ && sender.nl_pid != 0) {
-            return std::nullopt;
+            return TReceived::Nothing();
         }
-        return ParseUevent(std::span<const char>(buffer_.data(), static_cast<std::size_t>(n)));
+        std::optional<TUevent> event =
+            ParseUevent(std::span<const char>(buffer_.data(), static_cast<std::size_t>(n)));
+        return event ? TReceived::Of(std::move(*event)) : TReceived::Nothing();
     }
 
 private:
@@ -82,8 +87,9 @@ bool UdevRuns(const TLinuxRoots& roots) {
     return access((roots.Run + "/udev/control").c_str(), F_OK) == 0;
 }
 
-TDeviceMonitor::TDeviceMonitor(std::unique_ptr<TEventSource> source, THandler handler)
-    : source_(std::move(source)), handler_(std::move(handler)),
+TDeviceMonitor::TDeviceMonitor(std::unique_ptr<TEventSource> source, THandler handler,
+                               TLostHandler lost)
+    : source_(std::move(source)), handler_(std::move(handler)), lost_(std::move(lost)),
       stop_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (source_ && stop_ >= 0) {
         thread_ = std::thread([this] { Run(); });
@@ -113,17 +119,31 @@ void TDeviceMonitor::Run() {
         if (fds[0].revents != 0) {
             return;
         }
-        if ((fds[1].revents & (POLLERR | POLLNVAL)) != 0 && (fds[1].revents & POLLIN) == 0) {
+        const short ready = fds[1].revents;
+        if ((ready & POLLNVAL) != 0) {
             return;
         }
-        if ((fds[1].revents & POLLIN) != 0) {
-            // A source may hold several events per wake-up.
-            while (const std::optional<TUevent> event = source_->Receive()) {
-                if (IsHidrawNodeChange(*event)) {
-                    handler_(*event);
+        if ((ready & (POLLIN | POLLERR)) != 0) {
+            // A source may hold several events per wake-up. A socket whose queue overran
+            // reports it as an error (with or without data waiting); taking the error clears it.
+            bool received = false;
+            bool lost = false;
+            for (TReceived next = source_->Receive(); next.Kind != TReceived::TKind::Nothing;
+                 next = source_->Receive()) {
+                received = true;
+                if (next.Kind == TReceived::TKind::Lost) {
+                    lost = true;
+                } else if (IsHidrawNodeChange(next.Event)) {
+                    handler_(next.Event);
                 }
             }
-        } else if ((fds[1].revents & POLLHUP) != 0) {
+            if (lost && lost_) {
+                lost_();
+            }
+            if ((ready & POLLIN) == 0 && !received) {
+                return; // an error that is no overrun: the source is broken
+            }
+        } else if ((ready & POLLHUP) != 0) {
             return; // the other end is gone and nothing is left to read
         }
     }

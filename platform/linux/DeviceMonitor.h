@@ -9,17 +9,29 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace platform::linux_backend {
+
+// What one receive gave: an event, nothing (no message waiting, or one that is no event), or
+// word that events were lost (the queue overran in a burst; which ones is unknown).
+struct TReceived {
+    enum class TKind { Nothing, Event, Lost };
+    TKind Kind = TKind::Nothing;
+    TUevent Event;
+
+    static TReceived Nothing() { return {}; }
+    static TReceived Lost() { return {TKind::Lost, {}}; }
+    static TReceived Of(TUevent event) { return {TKind::Event, std::move(event)}; }
+};
 
 // Where events come from: a descriptor that becomes readable, and a way to take one event.
 class TEventSource {
 public:
     virtual ~TEventSource() = default;
     virtual int Fd() const = 0;
-    // One event, or none when the message was not one (or nothing was waiting). Called
-    // until it gives none each time the descriptor is readable.
-    virtual std::optional<TUevent> Receive() = 0;
+    // Called until it gives nothing each time the descriptor is readable (or in error).
+    virtual TReceived Receive() = 0;
 };
 
 // The kernel's events (NETLINK_KOBJECT_UEVENT); null when the socket cannot be had.
@@ -43,8 +55,10 @@ bool UdevRuns(const TLinuxRoots& roots);
 class TDeviceMonitor {
 public:
     using THandler = std::function<void(const TUevent&)>;
+    using TLostHandler = std::function<void()>;
 
-    TDeviceMonitor(std::unique_ptr<TEventSource> source, THandler handler);
+    // lost: called once for each wake-up in which the source said events were lost.
+    TDeviceMonitor(std::unique_ptr<TEventSource> source, THandler handler, TLostHandler lost);
     ~TDeviceMonitor();
     TDeviceMonitor(const TDeviceMonitor&) = delete;
     TDeviceMonitor& operator=(const TDeviceMonitor&) = delete;
@@ -54,6 +68,7 @@ private:
 
     std::unique_ptr<TEventSource> source_;
     THandler handler_;
+    TLostHandler lost_;
     int stop_ = -1; // eventfd
     std::thread thread_;
 };

@@ -82,22 +82,74 @@ std::optional<THidrawNode> TLinuxServices::FindNode(std::string_view name) {
     return FindHidrawNodeAt(classDir->Get(), name);
 }
 
+std::optional<THidrawNode> TLinuxServices::InstanceOfPath(std::string_view path, DWORD& error) {
+    const std::optional<std::string_view> name = NodeNameOfPath(Roots(), path);
+    if (!name) {
+        error = ERROR_FILE_NOT_FOUND;
+        return std::nullopt;
+    }
+    std::optional<THidrawNode> issued;
+    {
+        std::lock_guard lock(mutex_);
+        if (const auto found = issued_.find(*name); found != issued_.end()) {
+            issued = found->second;
+        }
+    }
+    if (issued) {
+        if (!IsPresent(*issued)) {
+            error = ERROR_DEVICE_NOT_CONNECTED;
+            return std::nullopt;
+        }
+        error = ERROR_SUCCESS;
+        return issued;
+    }
+    std::optional<THidrawNode> now = FindNode(*name);
+    error = now ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return now;
+}
+
+bool TLinuxServices::IsPresent(const THidrawNode& node) {
+    const std::optional<THidrawNode> now = FindNode(node.Name);
+    return now && now->DevPath == node.DevPath;
+}
+
+DWORD TLinuxServices::CheckOpenedNode(int fd, const THidrawNode& node) {
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
+        return ErrorFromErrno(errno);
+    }
+    // The number is the instance's as long as the instance is present; checked after the
+    // open, a present instance means the descriptor is on its node, not a successor's.
+    if (!S_ISCHR(status.st_mode)) {
+        return ERROR_ACCESS_DENIED; // as for a handle made without opening
+    }
+    const std::optional<dev_t> number = ReadNodeDeviceNumber(Roots(), node);
+    if (!number || status.st_rdev != *number || !IsPresent(node)) {
+        return ERROR_DEVICE_NOT_CONNECTED;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD TLinuxServices::OpenError(int error, const THidrawNode& node) {
+    if ((error == ENOENT || error == ENODEV || error == ENXIO) && !IsPresent(node)) {
+        return ERROR_DEVICE_NOT_CONNECTED;
+    }
+    return ErrorFromErrno(error);
+}
+
 TUniqueFd TLinuxServices::OpenNodeOf(const THidrawFile& file, DWORD& error) {
     const std::string path = Roots().Dev + "/" + file.node.Name;
     TUniqueFd fd(open(path.c_str(), OpenFlags(file.access, file.overlapped)));
     ++nodeOpens_;
     if (!fd) {
-        // The node was there when the handle was made: gone now, the device has left.
-        error = errno == ENOENT ? ERROR_DEVICE_NOT_CONNECTED : ErrorFromErrno(errno);
+        error = OpenError(errno, file.node);
         return fd;
     }
     // The name may belong to another device by now.
-    const std::optional<THidrawNode> now = FindNode(file.node.Name);
-    if (!now || now->DevPath != file.node.DevPath) {
-        error = ERROR_DEVICE_NOT_CONNECTED;
+    error = CheckOpenedNode(fd.Get(), file.node);
+    if (error != ERROR_SUCCESS) {
         return TUniqueFd();
     }
-    error = ERROR_SUCCESS;
     return fd;
 }
 
@@ -120,10 +172,10 @@ HANDLE TLinuxServices::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    const std::optional<std::string_view> name = NodeNameOfPath(Roots(), fileName);
-    std::optional<THidrawNode> node = name ? FindNode(*name) : std::nullopt;
+    DWORD pathError = ERROR_SUCCESS;
+    std::optional<THidrawNode> node = InstanceOfPath(fileName, pathError);
     if (!node) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
+        SetLastError(pathError);
         return INVALID_HANDLE_VALUE;
     }
     const DWORD access = desiredAccess & kDataAccess;
@@ -134,10 +186,14 @@ HANDLE TLinuxServices::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, 
         TUniqueFd fd(open(fileName, OpenFlags(access, overlapped)));
         ++nodeOpens_;
         if (!fd) {
-            SetLastError(ErrorFromErrno(errno));
+            SetLastError(OpenError(errno, *node));
             return INVALID_HANDLE_VALUE;
         }
-        DWORD error = ERROR_SUCCESS;
+        DWORD error = CheckOpenedNode(fd.Get(), *node);
+        if (error != ERROR_SUCCESS) {
+            SetLastError(error);
+            return INVALID_HANDLE_VALUE;
+        }
         auto reader =
             TOverlappedReader::Create(fd.Get(), waits_, options_.StartReaderThread, error);
         if (!reader) {
@@ -149,7 +205,10 @@ HANDLE TLinuxServices::CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, 
     } else {
         // Any other is only checked now and opened at its first write (THidrawFile).
         ++accessChecks_;
-        const DWORD error = CheckAccess(fileName, access);
+        DWORD error = CheckAccess(fileName, access);
+        if ((error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) && !IsPresent(*node)) {
+            error = ERROR_DEVICE_NOT_CONNECTED;
+        }
         if (error != ERROR_SUCCESS) {
             SetLastError(error);
             return INVALID_HANDLE_VALUE;

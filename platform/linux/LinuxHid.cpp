@@ -14,10 +14,10 @@ constexpr GUID kHidInterfaceGuid = {
     0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 constexpr ULONG kMinInputBuffers = 2;
 constexpr ULONG kMaxInputBuffers = 512;
-// String descriptor 0 cannot be read through hidraw or sysfs; every device is taken to
-// speak US English, which is what nearly all do. A serial number is then rejected only
-// when it is exactly that one character.
-constexpr char16_t kDefaultLanguage = 0x0409;
+// String descriptor 0 (the language list) cannot be read through hidraw or sysfs. Nor is it
+// needed: strings come from sysfs, so a serial number can never be a copy of that list, and
+// any list given here would turn a real serial that starts with its first ID into none.
+constexpr DWORD kErrorNotSupported = 50;
 
 // Copies UTF-16 text into a caller's byte buffer; zero-terminated when there is room.
 void CopyUnits(std::u16string_view units, PVOID buffer, ULONG length) {
@@ -216,12 +216,9 @@ BOOLEAN TLinuxServices::HidD_GetIndexedString(HANDLE handle, ULONG index, PVOID 
     if (!IdentityOf(*file, TIdentityDetail::Ids)) {
         return FALSE;
     }
-    if (index != 0) {
-        SetLastError(ERROR_GEN_FAILURE); // the device would stall the request
-        return FALSE;
-    }
-    CopyUnits(std::u16string_view(&kDefaultLanguage, 1), buffer, length);
-    return TRUE;
+    // No language list to be had; any other index, the device would stall the request.
+    SetLastError(index == 0 ? kErrorNotSupported : ERROR_GEN_FAILURE);
+    return FALSE;
 }
 
 BOOLEAN TLinuxServices::HidD_GetNumInputBuffers(HANDLE handle, PULONG count) {

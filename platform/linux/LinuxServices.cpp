@@ -75,8 +75,9 @@ void TLinuxServices::StartMonitor() {
         return;
     }
     monitorStarted_ = true;
-    const TEventSourceOpener openKernel =
-        options_.OpenKernelEvents != nullptr ? options_.OpenKernelEvents : &OpenKernelEvents;
+    const TEventSourceOpener openKernel = options_.OpenKernelEvents
+                                              ? options_.OpenKernelEvents
+                                              : TEventSourceOpener(&OpenKernelEvents);
     std::unique_ptr<TEventSource> source;
     switch (options_.Events) {
     case TEventFeed::Automatic:
@@ -122,13 +123,23 @@ void TLinuxServices::StartMonitor() {
     }
     if (source) {
         monitor_ = std::make_unique<TDeviceMonitor>(
-            std::move(source), [this](const TUevent& event) { OnDeviceEvent(event); });
+            std::move(source), [this](const TUevent& event) { OnDeviceEvent(event); },
+            [this] { OnEventsLost(); });
     }
 }
 
 void TLinuxServices::OnDeviceEvent(const TUevent& event) {
     if (event.Action == "remove") {
         instances_.Forget(event.DevPath);
+    }
+    windows_.Broadcast(WM_DEVICECHANGE, kDbtDevnodesChanged, 0);
+}
+
+void TLinuxServices::OnEventsLost() {
+    // Which devices came or went is unknown: every window reads the device list again.
+    if (!lossTold_.exchange(true)) {
+        std::fprintf(stderr, "Device events: some were lost in a burst; the device list is read "
+                             "again whenever that happens\n");
     }
     windows_.Broadcast(WM_DEVICECHANGE, kDbtDevnodesChanged, 0);
 }

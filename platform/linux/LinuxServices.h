@@ -14,6 +14,7 @@
 #include "platform/linux/UniqueFd.h"
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,7 +31,7 @@ struct THidrawFile;
 class TDeviceMonitor;
 class TEventSource;
 
-using TEventSourceOpener = std::unique_ptr<TEventSource> (*)();
+using TEventSourceOpener = std::function<std::unique_ptr<TEventSource>()>;
 
 // Where device events come from.
 enum class TEventFeed {
@@ -46,9 +47,9 @@ enum class TEventFeed {
 struct TLinuxOptions {
     TLinuxRoots Roots;
     TEventFeed Events = TEventFeed::Automatic;
-    int EventSocket = -1;                          // owned by the services from construction on
-    TThreadStarter StartReaderThread;              // none: std::thread
-    TEventSourceOpener OpenKernelEvents = nullptr; // none: the kernel's event socket
+    int EventSocket = -1;                // owned by the services from construction on
+    TThreadStarter StartReaderThread;    // none: std::thread
+    TEventSourceOpener OpenKernelEvents; // none: the kernel's event socket
 };
 
 // What the backend did, for tests and the benchmark.
@@ -149,6 +150,17 @@ private:
     TUniqueFd OpenNodeOf(const THidrawFile& file, DWORD& error);
     // The hidraw node of that name now, if it is present.
     std::optional<THidrawNode> FindNode(std::string_view name);
+    // The device instance a device path names: the one an enumeration handed the path out
+    // for, else the node of that name now. Fails with ERROR_DEVICE_NOT_CONNECTED when the
+    // instance handed out has gone, even if its name belongs to another device by now.
+    std::optional<THidrawNode> InstanceOfPath(std::string_view path, DWORD& error);
+    // Whether the instance is still present under its name.
+    bool IsPresent(const THidrawNode& node);
+    // Checks, after opening, that a descriptor is the instance's node and the instance is
+    // still present; ERROR_DEVICE_NOT_CONNECTED if not.
+    DWORD CheckOpenedNode(int fd, const THidrawNode& node);
+    // An open's error, given that the path named a present instance a moment ago.
+    DWORD OpenError(int error, const THidrawNode& node);
     // The identity of the node a handle is open on; none (and ERROR_DEVICE_NOT_CONNECTED)
     // when the node has gone or is another device now.
     std::optional<THidrawIdentity> IdentityOf(const THidrawFile& file, TIdentityDetail detail);
@@ -159,6 +171,7 @@ private:
     std::optional<TReportLengths> LengthsOf(THidrawFile& file);
     void StartMonitor();
     void OnDeviceEvent(const struct TUevent& event);
+    void OnEventsLost();
 
     TLinuxOptions options_;
     TAlertableWaits waits_;
@@ -171,6 +184,11 @@ private:
     // removed and made again (the HID core reloaded) is not held for longer.
     std::shared_ptr<const TUniqueFd> classDir_;
     std::uintptr_t nextFile_ = 0x1000;
+    // The instance each node name was last handed out for, by name. Kept after the instance
+    // leaves: the kernel gives a freed name to the next device at once, and a path handed out
+    // for the old one must not reach the new one. Only an enumeration hands a name out anew
+    // (a controller's, which then unplugs what it held of the old instance).
+    std::map<std::string, THidrawNode, std::less<>> issued_;
     std::map<HDEVINFO, std::vector<TSetMember>> sets_;
     std::uintptr_t nextSet_ = 0x00D10000;
     std::map<PHIDP_PREPARSED_DATA, std::unique_ptr<HIDP_CAPS>> preparsed_;
@@ -184,6 +202,7 @@ private:
     std::mutex monitorMutex_;
     std::unique_ptr<TDeviceMonitor> monitor_;
     bool monitorStarted_ = false;
+    std::atomic<bool> lossTold_{false};
 };
 
 } // namespace platform::linux_backend

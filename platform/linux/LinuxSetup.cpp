@@ -57,6 +57,9 @@ HDEVINFO TLinuxServices::SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR, HWN
         }
     }
     std::lock_guard lock(mutex_);
+    for (const TSetMember& member : members) {
+        issued_.insert_or_assign(member.node.Name, member.node);
+    }
     const HDEVINFO set = reinterpret_cast<HDEVINFO>(nextSet_);
     nextSet_ += 0x10;
     sets_.emplace(set, std::move(members));

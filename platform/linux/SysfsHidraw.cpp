@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform::linux_backend {
@@ -284,6 +285,26 @@ std::optional<THidrawNode> FindHidrawNode(const TLinuxRoots& roots, std::string_
         return std::nullopt;
     }
     return THidrawNode{std::string(name), std::move(*devPath), *number};
+}
+
+std::optional<dev_t> ReadNodeDeviceNumber(const TLinuxRoots& roots, const THidrawNode& node) {
+    const std::optional<std::string> text = ReadAttribute(roots.Sysfs + node.DevPath + "/dev");
+    if (!text) {
+        return std::nullopt;
+    }
+    unsigned major = 0;
+    unsigned minor = 0;
+    const char* begin = text->data();
+    const char* end = begin + text->size();
+    auto [colon, majorError] = std::from_chars(begin, end, major);
+    if (majorError != std::errc{} || colon == end || *colon != ':') {
+        return std::nullopt;
+    }
+    auto [last, minorError] = std::from_chars(colon + 1, end, minor);
+    if (minorError != std::errc{} || last != end) {
+        return std::nullopt;
+    }
+    return makedev(major, minor);
 }
 
 int OpenHidrawClass(const TLinuxRoots& roots) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace platform::linux_backend {
@@ -33,6 +34,10 @@ std::optional<THidrawNode> FindHidrawNode(const TLinuxRoots& roots, std::string_
 // with OpenHidrawClass: one short path to walk instead of the whole one.
 int OpenHidrawClass(const TLinuxRoots& roots);
 std::optional<THidrawNode> FindHidrawNodeAt(int classDir, std::string_view name);
+
+// The device number (major:minor) the kernel gave the node of that instance, from the
+// "dev" attribute of its own sysfs directory; none when the instance has gone.
+std::optional<dev_t> ReadNodeDeviceNumber(const TLinuxRoots& roots, const THidrawNode& node);
 
 struct THidrawIdentity {
     std::uint16_t Bus = 0; // BUS_USB (3), BUS_BLUETOOTH (5), BUS_I2C (0x18), ...

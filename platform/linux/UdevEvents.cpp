@@ -3,7 +3,9 @@
 
 #ifdef VUZ_HAVE_LIBUDEV
 
+#include <cerrno>
 #include <libudev.h>
+#include <utility>
 
 namespace platform::linux_backend {
 
@@ -21,10 +23,12 @@ public:
 
     int Fd() const override { return udev_monitor_get_fd(monitor_); }
 
-    std::optional<TUevent> Receive() override {
+    TReceived Receive() override {
+        errno = 0;
         udev_device* device = udev_monitor_receive_device(monitor_);
         if (device == nullptr) {
-            return std::nullopt;
+            // The monitor's socket overran in a burst: udevd's events were dropped.
+            return errno == ENOBUFS ? TReceived::Lost() : TReceived::Nothing();
         }
         const auto text = [](const char* value) {
             return value != nullptr ? value : "";
@@ -35,7 +39,7 @@ public:
         event.Subsystem = text(udev_device_get_subsystem(device));
         event.DevName = text(udev_device_get_sysname(device));
         udev_device_unref(device);
-        return event;
+        return TReceived::Of(std::move(event));
     }
 
 private:

@@ -182,6 +182,54 @@ TEST_F(ControllerOnLinux, ReadsEachDeviceOnceForAsLongAsItStays) {
     EXPECT_EQ(Linux().OpenHandleCount(), 0u);
 }
 
+// The kernel gives a freed hidraw name to the next device at once. A held adapter that has
+// left (its removal not yet handled) must write nothing, also not to the device that holds
+// its node's name now, and say that it is not connected.
+TEST_F(ControllerOnLinux, AWriteToAnAdapterThatHasLeftReachesNoOtherDevice) {
+    for (const bool successor : {false, true}) {
+        SCOPED_TRACE(successor ? "another device has its node" : "its node has gone");
+        TFakeDevice adapter;
+        adapter.Serial = "AAAA";
+        const unsigned node = Tree().Plug(adapter, 0);
+        THolder holder;
+        auto controller = std::make_unique<hid::THidDeviceController>();
+        controller->SetOnArrival(runtime::MakeEvent<&THolder::Arrival>(holder));
+        ASSERT_TRUE(Until([&] { return holder.Arrived.size() == 1; }));
+        hid::THidDevice* lent = nullptr;
+        ASSERT_TRUE(controller->CheckOutByIndex(lent, 0));
+        std::unique_ptr<hid::THidDevice> device(lent);
+
+        Tree().Unplug(node);
+        if (successor) {
+            TFakeDevice other;
+            other.Serial = "BBBB";
+            ASSERT_EQ(Tree().Plug(other, node), node);
+        }
+        const std::vector<BYTE> command = {0x05, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
+        DWORD written = 99;
+        EXPECT_FALSE(device->WriteReport(command.data(), 8, written));
+        EXPECT_EQ(Linux().GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+        EXPECT_EQ(written, 0u);
+        if (successor) {
+            EXPECT_THAT(Tree().Drain(node, 1), ::testing::IsEmpty());
+            // The newcomer itself is found and written to as usual.
+            controller->DeviceChange();
+            ASSERT_EQ(holder.Arrived.size(), 2u);
+            EXPECT_EQ(holder.Serial, hid::WideString(u"BBBB"));
+            hid::THidDevice* newcomer = nullptr;
+            ASSERT_TRUE(controller->CheckOutByIndex(newcomer, 1));
+            std::unique_ptr<hid::THidDevice> other(newcomer);
+            ASSERT_TRUE(other->WriteReport(command.data(), 8, written));
+            EXPECT_EQ(Tree().Drain(node, 8), command);
+            other.reset();
+            Tree().Unplug(node);
+        }
+        device.reset();
+        controller.reset();
+        runtime::PumpPending();
+    }
+}
+
 } // namespace
 } // namespace platform::linux_backend::testing
 

@@ -1,4 +1,5 @@
 #include "LinuxServicesFixture.h"
+#include "ScriptedEvents.h"
 #include "platform/linux/DeviceMonitor.h"
 #include "runtime/MainThreadQueue.h"
 #include "runtime/Pump.h"
@@ -190,6 +191,44 @@ TEST_F(DeviceChangeWithoutEventSockets, NoticesNodesInTheDeviceDirectoryAndSaysS
     const DWORD after = DevInstOf(node);
     EXPECT_NE(after, 0u);
     EXPECT_NE(after, before);
+}
+
+struct TScriptHolder {
+    std::shared_ptr<TEventScript> script = std::make_shared<TEventScript>();
+};
+
+// Events from a source that can say that events were lost, as a socket whose queue overran
+// in a burst does.
+class DeviceChangeWithLosses : protected TScriptHolder, public DeviceChange {
+protected:
+    DeviceChangeWithLosses()
+        : DeviceChange([script = script](TLinuxOptions& options) { UseScript(options, script); }) {}
+
+    static TReceived Added(const std::string& devPath) {
+        return TReceived::Of({"add", devPath, "hidraw", "hidraw0"});
+    }
+};
+
+// Which devices came or went is unknown after a loss: one change is broadcast for it, so
+// that every window reads the device list again; and the program says so, once.
+TEST_F(DeviceChangeWithLosses, ALossIsBroadcastAsOneChangeAndToldOnce) {
+    std::vector<TMessage> received;
+    Window(received);
+    ::testing::internal::CaptureStderr();
+    script->PushAll({TReceived::Lost(), TReceived::Lost(), TReceived::Lost()});
+    ASSERT_TRUE(WaitFor(received, 1));
+    EXPECT_EQ(received[0].message, WM_DEVICECHANGE);
+    EXPECT_EQ(received[0].wParam, kDbtDevnodesChanged);
+    // Handled in order: had the burst been broadcast more than once, it would show here.
+    script->Push(Added("/devices/x/hidraw/hidraw0"));
+    ASSERT_TRUE(WaitFor(received, 2));
+    script->Lose();
+    ASSERT_TRUE(WaitFor(received, 3));
+    runtime::PumpPending();
+    EXPECT_EQ(received.size(), 3u);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("Device events: some were lost"), std::string::npos) << said;
 }
 
 } // namespace

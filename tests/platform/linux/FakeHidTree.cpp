@@ -7,6 +7,8 @@
 #include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -198,11 +200,34 @@ unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> n
     WriteFile(node.hidDir + "/uevent", uevent);
     WriteFile(node.hidDir + "/report_descriptor",
               std::string(device.Descriptor.begin(), device.Descriptor.end()));
+    // The device node: a terminal, whose number stands in for the node's device number.
+    std::string slave;
+    unsigned major = 241;
+    unsigned minor = n;
+    if (!device.Unopenable) {
+        node.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (node.master < 0 || grantpt(node.master) != 0 || unlockpt(node.master) != 0) {
+            throw std::runtime_error("no pseudo-terminal");
+        }
+        slave = ptsname(node.master);
+        node.slave = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios raw{};
+        tcgetattr(node.slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(node.slave, TCSANOW, &raw);
+        struct stat status {};
+        if (fstat(node.slave, &status) != 0) {
+            throw std::runtime_error("no pseudo-terminal");
+        }
+        major = ::major(status.st_rdev);
+        minor = ::minor(status.st_rdev);
+    }
     const std::string name = "hidraw" + std::to_string(n);
     const std::string classDir = node.hidDir + "/hidraw/" + name;
     fs::create_directories(classDir);
-    WriteFile(classDir + "/uevent",
-              "MAJOR=241\nMINOR=" + std::to_string(n) + "\nDEVNAME=" + name + "\n");
+    WriteFile(classDir + "/uevent", "MAJOR=" + std::to_string(major) + "\nMINOR=" +
+                                        std::to_string(minor) + "\nDEVNAME=" + name + "\n");
+    WriteFile(classDir + "/dev", std::to_string(major) + ":" + std::to_string(minor) + "\n");
     fs::create_directory_symlink("../..", classDir + "/device");
     LinkSubsystem(classDir, sys + "/class/hidraw");
     fs::create_directory_symlink(fs::relative(classDir, sys + "/class/hidraw"),
@@ -212,16 +237,6 @@ unsigned TFakeHidTree::Plug(const TFakeDevice& device, std::optional<unsigned> n
     if (device.Unopenable) {
         fs::create_directories(NodePath(n));
     } else {
-        node.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (node.master < 0 || grantpt(node.master) != 0 || unlockpt(node.master) != 0) {
-            throw std::runtime_error("no pseudo-terminal");
-        }
-        const std::string slave = ptsname(node.master);
-        node.slave = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios raw{};
-        tcgetattr(node.slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(node.slave, TCSANOW, &raw);
         fs::create_symlink(slave, NodePath(n));
     }
     nodes_[n] = std::move(node);

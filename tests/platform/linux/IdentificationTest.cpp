@@ -63,20 +63,25 @@ TEST_F(Identification, WorksThroughAQueryOnlyHandle) {
     EXPECT_TRUE(Linux().CloseHandle(handle));
 }
 
-TEST_F(Identification, GivesUsEnglishAsTheLanguageListSoARealSerialIsKept) {
-    const unsigned node = Tree().Plug();
+// Strings come from sysfs, so no serial can be a copy of the language list; there is no list
+// to give, and none is made up that a real serial could be mistaken for.
+TEST_F(Identification, GivesNoLanguageListSoARealSerialIsKept) {
+    TFakeDevice device;
+    device.Serial = "\u0409"
+                    "123";
+    const unsigned node = Tree().Plug(device);
     const HANDLE handle = Open(node, GENERIC_READ | GENERIC_WRITE);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     char16_t languages[254];
     std::fill(std::begin(languages), std::end(languages), char16_t{0xFFFF});
-    ASSERT_TRUE(Linux().HidD_GetIndexedString(handle, 0, languages, sizeof languages));
-    EXPECT_EQ(languages[0], 0x0409);
-    EXPECT_EQ(languages[1], 0);
-    EXPECT_EQ(languages[2], 0xFFFF);
+    EXPECT_FALSE(Linux().HidD_GetIndexedString(handle, 0, languages, sizeof languages));
+    EXPECT_EQ(Linux().GetLastError(), 50u); // ERROR_NOT_SUPPORTED
+    EXPECT_EQ(languages[0], 0xFFFF);
 
     char16_t serial[254] = {};
     ASSERT_TRUE(Linux().HidD_GetIndexedString(handle, 3, serial, sizeof serial));
-    EXPECT_EQ(std::u16string(serial), u"A1B2C3");
+    EXPECT_EQ(std::u16string(serial), u"\u0409"
+                                      u"123");
     EXPECT_FALSE(Linux().HidD_GetIndexedString(handle, 9, serial, sizeof serial));
     EXPECT_EQ(Linux().GetLastError(), ERROR_GEN_FAILURE);
     Linux().CloseHandle(handle);
