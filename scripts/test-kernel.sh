@@ -54,10 +54,10 @@ EOF
     [[ $run == udev ]] && events="systemd-udevd"
     echo "== real kernel ($release), device events from $events: ${scenarios[*]}"
     started=$SECONDS
-    # Each scenario has 5 minutes in the guest; boot and power-off take well under one.
+    # Each scenario has 10 minutes in the guest; boot and power-off take well under one.
     vm_status=0
     tests/kernel/run-vm.sh "$kernel_dir/$release/boot/vmlinuz-$release" \
-        "$kernel_dir/initramfs.cpio.gz" "$results" $((120 + 300 * ${#scenarios[@]})) ||
+        "$kernel_dir/initramfs.cpio.gz" "$results" $((120 + 600 * ${#scenarios[@]})) ||
         vm_status=$?
     echo "   guest ran $((SECONDS - started)) s"
     if [[ $vm_status -ne 0 ]] || ! grep -q "vuz-init: runner ended" "$results/console.log"; then

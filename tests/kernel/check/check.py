@@ -220,6 +220,8 @@ def check_reuse(out):
     check(outputs(out, "KRNA0000") == [PROGRAM_REPORT],
           "reuse: without a swap the report reaches the adapter", outputs(out, "KRNA0000"))
     print("     reuse: the program's calls naming a node: " + "; ".join(calls))
+    before_write = 0
+    swapped = 0
     for round_ in rounds:
         directory = os.path.join(out, f"round{round_}")
         a, b = f"KRNA0{round_}", f"KRNB0{round_}"
@@ -227,10 +229,15 @@ def check_reuse(out):
         paused = (read(os.path.join(directory, "gate", "paused")) or "").strip()
         a_node = (read(os.path.join(directory, "a.node")) or "").strip()
         b_node = (read(os.path.join(directory, "b.node")) or "").strip()
-        if not check(os.path.basename(paused) == os.path.basename(a_node) and b_node == a_node,
-                     f"{name}: the other device took the adapter's node while held",
+        if not check(os.path.basename(paused) == os.path.basename(a_node) and b_node,
+                     f"{name}: held at the adapter's node while the devices were swapped",
                      f"held at {paused!r}, adapter at {a_node!r}, other device at {b_node!r}"):
             continue
+        if b_node == a_node:
+            swapped += 1
+        else:
+            # The program still had the node open: the kernel keeps its number until then.
+            print(f"     {name}: the node was open, the other device got {b_node}")
         rc = read(os.path.join(directory, "program.rc"), "").strip()
         stdout = read(os.path.join(directory, "program.out"), "")
         stderr = read(os.path.join(directory, "program.err"), "")
@@ -239,15 +246,20 @@ def check_reuse(out):
               f"{name}: nothing reached the device now at the node",
               f"{outputs(directory, b)}; {outcome}")
         succeeded = rc == "0" or "KVM Programmer is enabled." in stdout
+        if outputs(directory, a) == [] and b_node == a_node:
+            before_write += 1
         # A hold after the write is no swap before it: the adapter has its report.
         check(succeeded == (outputs(directory, a) == [PROGRAM_REPORT]),
               f"{name}: success reported only for a report that reached the adapter",
               f"adapter got {outputs(directory, a)}; {outcome}")
+    check(before_write >= 1, "reuse: in at least one round the other device took the node "
+          "before the write", f"{swapped} of {len(rounds)} rounds swapped the node")
 
 
 def check_window(out):
     state = (read(os.path.join(out, "state")) or "").strip()
-    cycles = (read(os.path.join(out, "churn.cycles")) or "").strip()
+    cycles = next((line.split()[1] for line in lines(os.path.join(out, "CHURN0001.log"))
+                   if line.startswith("cycles ")), "")
     print(f"     window: the other device came and went {cycles or '?'} times during start-up")
     check(state == "connected", "window: \"ZEM VUZ <serial> is connected.\" (status line blue)",
           f"{state}; {(read(os.path.join(out, 'colours')) or '').strip()}")

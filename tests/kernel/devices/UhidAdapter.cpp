@@ -4,8 +4,11 @@
 //   created / start / open / close / output 05 00 02 00 00 00 00 00 / destroyed
 // Commands come one per line through a FIFO: "input 05 01 02 ..." sends an input report,
 // "destroy" removes the device and ends the program; SIGTERM and SIGINT do the same.
-// Usage: vuz-uhid-adapter --name NAME --serial SERIAL --log FILE --control FIFO
-//                         [--vendor HEX] [--product HEX]
+// With --churn-until FILE instead of --control, the device is created and destroyed again
+// and again (each time once the kernel has started it) until FILE exists; the log then
+// says how often ("cycles N").
+// Usage: vuz-uhid-adapter --name NAME --serial SERIAL --log FILE
+//                         (--control FIFO | --churn-until FILE) [--vendor HEX] [--product HEX]
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -65,6 +68,7 @@ struct TOptions {
     std::string serial;
     std::string log;
     std::string control;
+    std::string churnUntil;
     std::uint32_t vendor = 0x0416;
     std::uint32_t product = 0x8249;
 };
@@ -82,6 +86,8 @@ std::optional<TOptions> ParseArguments(int argc, char* argv[]) {
             options.log = value;
         } else if (key == "--control") {
             options.control = value;
+        } else if (key == "--churn-until") {
+            options.churnUntil = value;
         } else if (key == "--vendor") {
             options.vendor = static_cast<std::uint32_t>(std::strtoul(value.c_str(), nullptr, 16));
         } else if (key == "--product") {
@@ -90,7 +96,8 @@ std::optional<TOptions> ParseArguments(int argc, char* argv[]) {
             return std::nullopt;
         }
     }
-    if (argc % 2 == 0 || options.log.empty() || options.control.empty()) {
+    if (argc % 2 == 0 || options.log.empty() ||
+        options.control.empty() == options.churnUntil.empty()) {
         return std::nullopt;
     }
     return options;
@@ -238,6 +245,33 @@ bool ServeKernel(int uhid, TLog& log) {
     }
 }
 
+// Waits (at most 10 s) until the kernel has started the device just created.
+bool WaitForStart(int uhid) {
+    for (;;) {
+        pollfd fd{uhid, POLLIN, 0};
+        if (poll(&fd, 1, 10'000) <= 0) {
+            return false;
+        }
+        uhid_event event{};
+        if (read(uhid, &event, sizeof event) > 0 && event.type == UHID_START) {
+            return true;
+        }
+    }
+}
+
+int Churn(int uhid, const TOptions& options, TLog& log) {
+    int cycles = 0;
+    while (access(options.churnUntil.c_str(), F_OK) != 0) {
+        if (!Create(uhid, options) || !WaitForStart(uhid) || !Destroy(uhid)) {
+            log.Line(std::string("error churning: ") + std::strerror(errno));
+            return 1;
+        }
+        ++cycles;
+    }
+    log.Line("cycles " + std::to_string(cycles));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -260,9 +294,12 @@ int main(int argc, char* argv[]) {
     sigaddset(&stopSignals, SIGINT);
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
     const TFd signals(signalfd(-1, &stopSignals, SFD_CLOEXEC));
+    const TFd uhid(open("/dev/uhid", O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (!options->churnUntil.empty()) {
+        return uhid ? Churn(uhid.Get(), *options, log) : 1;
+    }
     // Read-write, so that the pipe never reads as ended while no writer has it open.
     const TFd control(open(options->control.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-    const TFd uhid(open("/dev/uhid", O_RDWR | O_NONBLOCK | O_CLOEXEC));
     if (!signals || !control || !uhid) {
         log.Line(std::string("error ") + std::strerror(errno));
         return 1;

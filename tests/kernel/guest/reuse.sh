@@ -3,9 +3,10 @@
 # Nothing may reach that other device. A preloaded gate holds the program at one of its
 # calls that name the node (its sysfs link read, the node checked or opened for writing)
 # while the devices are swapped: a first run without a hold lists those calls, then one
-# round holds the program at each of them in turn (where the hold falls inside the search,
-# the program may rightly find no adapter). Round K: adapter KRNA0K, the device that takes
-# its node KRNB0K; results in roundK/.
+# round holds the program at each of the last ten of them in turn (the write and the end of
+# the search that leads to it; where the hold falls inside the search, the program may
+# rightly find no adapter). Round K: adapter KRNA0K, the device that takes its node KRNB0K;
+# results in roundK/.
 source "$GUEST/lib.sh"
 gate_library="$BUILD/tests/kernel/vuz-open-gate.so"
 
@@ -25,8 +26,8 @@ stop_device KRNA0000
 node=$(cat "$out/count/gate/node" 2>/dev/null)
 # The numbers of the calls that name the adapter's node.
 awk -v node="${node##*/}" '{ n = split($3, part, "/") } part[n] == node { print $1 }' \
-    "$out/count/gate/calls" >"$out/rounds"
-echo "calls naming the adapter's node $node in one run: $(wc -l <"$out/rounds")"
+    "$out/count/gate/calls" | tail -n 10 >"$out/rounds"
+echo "calls naming the adapter's node $node in one run: $(grep -c "hidraw${node##*/hidraw}\$" "$out/count/gate/calls")"
 
 for round in $(cat "$out/rounds"); do
     dir="$out/round$round"

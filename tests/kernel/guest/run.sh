@@ -19,7 +19,7 @@ for scenario in $SCENARIOS; do
     out="$RESULTS/$scenario"
     mkdir -p "$out"
     start=$(date +%s.%N)
-    timeout --kill-after=5 300 bash "$GUEST/$scenario.sh" "$out" >"$out/guest.log" 2>&1
+    timeout --kill-after=5 600 bash "$GUEST/$scenario.sh" "$out" >"$out/guest.log" 2>&1
     echo $? >"$out/status"
     echo "$start $(date +%s.%N)" >"$out/time"
 done

@@ -5,16 +5,9 @@
 source "$GUEST/lib.sh"
 start_device KRN00005 "ZEM VUZ Device"
 
-churn() {
-    local cycles=0
-    while [[ ! -f "$out/stop-churn" ]]; do
-        start_device CHURN0001 "Other HID Device" 1234 5678
-        stop_device CHURN0001
-        cycles=$((cycles + 1))
-    done
-    echo "$cycles" >"$out/churn.cycles"
-}
-churn >"$out/churn.log" 2>&1 &
+# The other device: created, started by the kernel and destroyed, as fast as that goes.
+"$adapter" --name "Other HID Device" --serial CHURN0001 --vendor 1234 --product 5678 \
+    --log "$out/CHURN0001.log" --churn-until "$out/stop-churn" &
 churner=$!
 export out BUILD
 # shellcheck disable=SC2016
