@@ -262,7 +262,10 @@ def check_window(out):
                    if line.startswith("cycles ")), "")
     print(f"     window: the other device came and went {cycles or '?'} times during start-up")
     check(state == "connected", "window: \"ZEM VUZ <serial> is connected.\" (status line blue)",
-          f"{state}; {(read(os.path.join(out, 'colours')) or '').strip()}")
+          f"{state}; the status line's text colours: " + " ".join(
+              name for colour, name in (("#008000", "green"), ("#0000FF", "blue"),
+                                        ("#FF0000", "red"))
+              if colour in (read(os.path.join(out, "colours")) or "")))
     if state == "connected":
         written = outputs(out, "KRN00005")
         check(written == [PROGRAM_REPORT], "window: one Program click wrote one report",
