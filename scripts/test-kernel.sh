@@ -7,7 +7,7 @@
 # from the kernel's uevent socket (no udevd), "udev" starts systemd-udevd in the guest.
 # Needs root (apt, 9p export of /). Usage:
 #   scripts/test-kernel.sh [--mode kernel|udev|both] [scenario ...]
-#   scenarios: list program watch reuse window (default: all)
+#   scenarios: list program watch gadget reuse window (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$(pwd)
@@ -18,7 +18,7 @@ if [[ "${1:-}" == --mode ]]; then
     shift 2
 fi
 scenarios=("$@")
-[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch reuse window)
+[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window)
 
 [[ $(id -u) -eq 0 ]] || { echo "test-kernel.sh: needs root" >&2; exit 1; }
 scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool

@@ -132,24 +132,29 @@ def sysfs_devices(directory):
 # --- scenarios ----------------------------------------------------------------------------
 
 def check_list(out):
-    check(read(os.path.join(out, "list.rc"), "").strip() == "0", "list: exit code 0",
+    compare_list(out, "list", 4)
+
+
+def compare_list(out, scenario, minimum):
+    """vuz-cli list --json (out/list.json) field by field against sysfs (out/sysfs)."""
+    check(read(os.path.join(out, "list.rc"), "").strip() == "0", f"{scenario}: list exit code 0",
           read(os.path.join(out, "list.err"), ""))
     try:
         listed = json.loads(read(os.path.join(out, "list.json"), ""))
     except ValueError as error:
-        check(False, "list: --json output parses", error)
+        check(False, f"{scenario}: list --json output parses", error)
         return
     kernel = sysfs_devices(os.path.join(out, "sysfs"))
     by_path = {entry.get("path"): entry for entry in listed}
-    check(sorted(by_path) == sorted(kernel), "list: one entry per hidraw node",
+    check(sorted(by_path) == sorted(kernel), f"{scenario}: list has one entry per hidraw node",
           f"listed {sorted(by_path)}, sysfs {sorted(kernel)}")
-    check(len(kernel) >= 4, "list: keyboard, tablet, adapter and the other device present",
+    check(len(kernel) >= minimum, f"{scenario}: at least {minimum} HID devices present",
           sorted(kernel))
     for path, device in sorted(kernel.items()):
         entry = by_path.get(path)
         if entry is None:
             continue
-        name = f"list: {path} ({device['event'].get('HID_NAME')})"
+        name = f"{scenario}: {path} ({device['event'].get('HID_NAME')})"
         page, usage, input_length, output_length, feature_length = device["lengths"]
         uniq = device["event"].get("HID_UNIQ", "")
         expected = {
@@ -276,8 +281,20 @@ def check_window(out):
           read(os.path.join(out, "utility.rc")))
 
 
+def check_gadget(out):
+    check(read(os.path.join(out, "program.rc"), "").strip() == "0", "gadget: program exit code 0",
+          read(os.path.join(out, "program.err"), ""))
+    stdout = read(os.path.join(out, "program.out"), "")
+    check(stdout == "ZEM VUZ GDG00001 is connected.\nKVM Programmer is enabled.\n",
+          "gadget: program prints connected and enabled", repr(stdout))
+    received = [line.strip().upper() for line in lines(os.path.join(out, "hidg0.log"))]
+    check(received == ["05 00 02 00 00 00 00 00"],
+          "gadget: exactly one report 05 00 02 00 00 00 00 00 reached /dev/hidg0", received)
+    compare_list(out, "gadget", 3)
+
+
 SCENARIOS = {"list": check_list, "program": check_program, "watch": check_watch,
-             "reuse": check_reuse, "window": check_window}
+             "reuse": check_reuse, "window": check_window, "gadget": check_gadget}
 
 
 def main():
