@@ -1,9 +1,11 @@
 // What Windows shows of each program in the zip: the name in Task Manager and in the file's
 // properties (the version resource), the company, and an icon in Explorer.
+// clang-format off
 #include <windows.h>
-// shellapi.h needs windows.h first.
+#include <shellapi.h> // needs windows.h first
+// clang-format on
+
 #include <gtest/gtest.h>
-#include <shellapi.h>
 #include <string>
 #include <vector>
 
