@@ -9,7 +9,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <unordered_set>
+#include <set>
+#include <string>
 #include <utility>
 
 namespace hid {
@@ -67,6 +68,16 @@ std::string InterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData,
     const char* path = reinterpret_cast<const char*>(block.data()) + kPathOffset;
     const std::size_t room = block.size() * sizeof(DWORD) - kPathOffset;
     return std::string(path, strnlen(path, room));
+}
+
+// What tells two device objects of one interface apart from those of another: the device
+// instance and the interface's path together. Where the platform hands instance values out
+// by position in each enumeration, an interface that sorts in between others takes a value
+// a listed device had; its path still differs.
+using TDeviceKey = std::pair<DWORD, std::string>;
+
+TDeviceKey KeyOf(const THidDevice& device) {
+    return {device.PnPInfo().DevInst(), device.PnPInfo().DevicePath()};
 }
 
 // Clears a device's controller flag on every way out of a handler.
@@ -256,9 +267,9 @@ void THidDeviceController::Reconcile() {
     bool changed = changeParam == kForcedChange;
     TFreshDevices fresh(EnumeratePresent());
 
-    std::unordered_set<DWORD> present;
+    std::set<TDeviceKey> present;
     for (const auto& device : fresh.Devices()) {
-        present.insert(device->PnPInfo().DevInst());
+        present.insert(KeyOf(*device));
     }
 
     // Removals, from the last slot to the first.
@@ -267,7 +278,7 @@ void THidDeviceController::Reconcile() {
             continue; // a handler checked devices in
         }
         THidDevice* device = deviceList[slot];
-        if (device->IsPluggedIn() && present.contains(device->PnPInfo().DevInst())) {
+        if (device->IsPluggedIn() && present.contains(KeyOf(*device))) {
             continue;
         }
         device->HandleUnplug();
@@ -284,14 +295,14 @@ void THidDeviceController::Reconcile() {
     }
 
     // Copies of devices already listed are thrown away.
-    std::unordered_set<DWORD> listed;
+    std::set<TDeviceKey> listed;
     for (THidDevice* device : deviceList) {
         if (device->IsPluggedIn()) {
-            listed.insert(device->PnPInfo().DevInst());
+            listed.insert(KeyOf(*device));
         }
     }
     for (auto& device : fresh.Devices()) {
-        if (listed.contains(device->PnPInfo().DevInst())) {
+        if (listed.contains(KeyOf(*device))) {
             TFreshDevices::Discard(device);
         }
     }

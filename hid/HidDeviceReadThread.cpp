@@ -57,7 +57,10 @@ void THidDeviceReadThread::Execute() {
                 Synchronize([this] { DeliverData(); });
             }
         } else {
-            errorCode = services.GetLastError();
+            // A device that has gone refuses the start before any platform call: what the
+            // thread's last error holds then is not about this read.
+            errorCode =
+                device->IsPluggedIn() ? services.GetLastError() : ERROR_DEVICE_NOT_CONNECTED;
             Synchronize([this] { DeliverError(); });
             // A start that failed fails again at once until the device's removal has been
             // handled: one try per slice, not a flood of errors and a busy core.

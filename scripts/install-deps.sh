@@ -10,6 +10,7 @@ packages=(
     nlohmann-json3-dev
     fontconfig fonts-dejavu-core
     xvfb x11-utils imagemagick
+    weston qt6-wayland
     "$@"
 )
 

@@ -2,7 +2,8 @@
 // its controller HidCtl, finds the adapter, shows the outcome on its view and sends the
 // adapter the enable-programmer command. A front end builds its widgets (the IFormView),
 // then this object, and calls the handlers from its own events: FormActivate on activation,
-// InProgButtonClick and ExitButtonClick on the buttons; the timer ticks by itself.
+// FormShow when it is shown, InProgButtonClick and ExitButtonClick on the buttons; the timer
+// ticks by itself.
 #pragma once
 
 #include "app/core/CommandReport.h"
@@ -59,6 +60,9 @@ public:
 
     // --- Target detection -----------------------------------------------------------------
     void FormActivate(TSender Sender);
+    // A shown window may never be activated (a compositor that gives it no focus, a start
+    // in the background): showing starts detection as the first activation does.
+    void FormShow(TSender Sender);
     void HidCtlArrival(hid::THidDevice* HidDev);
     void HidCtlRemoval(hid::THidDevice* HidDev);
     void HidCtlDeviceChange(runtime::TComponent* Sender);
@@ -119,6 +123,9 @@ private:
     // after the rebuild instead of inside it.
     bool rebuilding = false;
     bool rebuildAgain = false;
+    // The countdown was armed and no rebuild has followed: before detection starts, the
+    // controller raises arrivals but no OnDeviceChange reaches this window.
+    bool rebuildOwed = false;
 };
 
 } // namespace app

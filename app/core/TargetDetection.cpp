@@ -22,12 +22,24 @@ void TMainForm::FormActivate(TSender /*Sender*/) {
     // The controller ignores the handler it already holds: only the first activation
     // reconciles.
     hidCtl->SetOnDeviceChange(runtime::MakeEvent<&TMainForm::HidCtlDeviceChange>(this));
+    // That reconciliation reports nothing when the devices were already reported before
+    // (a device-change message served earlier took the place of the forced one), or it
+    // comes after the countdown has run out: the window makes sure of its rebuild itself.
+    if (rebuildOwed) {
+        ArmCountdown();
+        HidCtlDeviceChange(hidCtl.get());
+    }
+}
+
+void TMainForm::FormShow(TSender Sender) {
+    FormActivate(Sender);
 }
 
 void TMainForm::ArmCountdown() {
     // Enabling a running timer keeps its period; only the count starts again.
     checkTargetTimer->Tag = CountdownTicks;
     checkTargetTimer->SetEnabled(true);
+    rebuildOwed = true;
 }
 
 void TMainForm::HidCtlArrival(hid::THidDevice* /*HidDev*/) {
@@ -59,6 +71,7 @@ void TMainForm::HidCtlDeviceChange(runtime::TComponent* /*Sender*/) {
 }
 
 void TMainForm::Rebuild() {
+    rebuildOwed = false;
     SetIndicator(false);
     const bool wasScanning = statusText == ScanningText;
     ShowStatus(ProgressColour, ScanningText);
@@ -119,7 +132,11 @@ void TMainForm::CheckTargetTimerTimer(TTimer& /*Sender*/) {
         if (checkTargetTimer->Tag != 0) {
             return;
         }
-        FindTarget();
+        // Before detection has started the list was never built: a search would find
+        // nothing whatever is plugged in. The rebuild at the start arms the countdown again.
+        if (!rebuildOwed) {
+            FindTarget();
+        }
     }
     checkTargetTimer->SetEnabled(false);
 }

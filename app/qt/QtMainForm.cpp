@@ -63,6 +63,14 @@ void TQtMainForm::changeEvent(QEvent* event) {
     }
 }
 
+void TQtMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // A compositor may show the window and never activate it: showing starts detection too.
+    if (core) {
+        core->FormShow(this);
+    }
+}
+
 void TQtMainForm::CreateStatusPanels() {
     const std::array<QString, 3> designTexts{QStringLiteral("Time"), QStringLiteral("Status"),
                                              QStringLiteral("Programmer Version")};

@@ -14,9 +14,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const app::TMainLoopHooks mainLoop;
     qtview::TQtMainForm MainForm;
+    // Showing the window starts detection; it is also made active where a window manager
+    // lets it be.
     MainForm.show();
-    // Detection starts at the first activation; without a window manager nothing else
-    // activates the window.
     MainForm.activateWindow();
     return application.exec();
 }

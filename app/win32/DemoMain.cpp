@@ -64,6 +64,9 @@ int main(int argc, char* argv[]) {
     {
         app::TMainForm MainForm(view, std::make_unique<app::win32::TWindowTimer>());
         output.FollowLog(MainForm, adapter);
+        view.OnShow = [&MainForm, &view] {
+            MainForm.FormShow(&view);
+        };
         view.OnActivate = [&MainForm, &view] {
             MainForm.FormActivate(&view);
         };
@@ -87,6 +90,7 @@ int main(int argc, char* argv[]) {
             scenario.Start();
         }
         exitCode = app::win32::RunMessageLoop(view.Window());
+        view.OnShow = nullptr;
         view.OnActivate = nullptr;
         view.OnProgramClick = nullptr;
         view.OnExitClick = nullptr;

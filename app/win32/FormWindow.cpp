@@ -365,6 +365,12 @@ LRESULT TFormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         servePosted->store(false);
         runtime::ServeMainThreadQueue();
         return 0;
+    case WM_SHOWWINDOW:
+        // Windows' foreground rules may keep a shown window inactive.
+        if (wParam != FALSE && OnShow) {
+            OnShow();
+        }
+        break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
             focusedControl = ::GetFocus();

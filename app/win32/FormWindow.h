@@ -36,6 +36,8 @@ public:
     // Shows the window and makes it the active one.
     void Show();
 
+    // When the window is shown, whether or not it is activated after that.
+    std::function<void()> OnShow;
     std::function<void()> OnActivate;
     std::function<void()> OnProgramClick;
     std::function<void()> OnExitClick;

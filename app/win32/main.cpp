@@ -19,6 +19,9 @@ int main() {
     int exitCode = 0;
     {
         app::TMainForm MainForm(view, std::make_unique<app::win32::TWindowTimer>());
+        view.OnShow = [&MainForm, &view] {
+            MainForm.FormShow(&view);
+        };
         view.OnActivate = [&MainForm, &view] {
             MainForm.FormActivate(&view);
         };
@@ -30,6 +33,7 @@ int main() {
         };
         view.Show();
         exitCode = app::win32::RunMessageLoop(view.Window());
+        view.OnShow = nullptr;
         view.OnActivate = nullptr;
         view.OnProgramClick = nullptr;
         view.OnExitClick = nullptr;

@@ -49,7 +49,21 @@ std::string TSimBus::DevicePath(TSimDeviceId device) const {
 DWORD TSimBus::DevInst(TSimDeviceId device) const {
     std::lock_guard lock(core_->mutex);
     const detail::TDevice* found = core_->DeviceLocked(device);
-    return found == nullptr ? 0 : found->devInst;
+    if (found == nullptr) {
+        return 0;
+    }
+    const auto present = core_->PresentInOrderLocked();
+    for (std::size_t position = 0; position < present.size(); ++position) {
+        if (present[position].get() == found) {
+            return core_->DevInstLocked(*found, position);
+        }
+    }
+    return found->devInst;
+}
+
+void TSimBus::SetDevInstByPosition(bool byPosition) {
+    std::lock_guard lock(core_->mutex);
+    core_->devInstByPosition = byPosition;
 }
 
 bool TSimBus::IsPresent(TSimDeviceId device) const {

@@ -48,7 +48,13 @@ public:
     void BroadcastDeviceChange();
 
     std::string DevicePath(TSimDeviceId device) const;
+    // In positional mode, the value the device gets in an enumeration made now.
     DWORD DevInst(TSimDeviceId device) const;
+    // Positional mode: device-instance values are handed out by position in each
+    // enumeration (the first present device gets the first value, and so on), as a
+    // platform may do, instead of one value per device for as long as it is present. A
+    // device that sorts in before others shifts their values.
+    void SetDevInstByPosition(bool byPosition);
     bool IsPresent(TSimDeviceId device) const;
 
     // --- Device I/O ------------------------------------------------------------------------

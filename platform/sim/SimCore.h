@@ -82,6 +82,8 @@ struct TFile {
 struct TDeviceSet {
     GUID guid{};
     std::vector<std::shared_ptr<TDevice>> devices;
+    // The device-instance value of each member, as this set hands it out.
+    std::vector<DWORD> devInsts;
 };
 
 struct TPreparsed {
@@ -134,6 +136,10 @@ public:
     bool Unplug(TSimDeviceId id);
     TDevice* DeviceLocked(TSimDeviceId id);
     const TDevice* DeviceLocked(TSimDeviceId id) const;
+    // The present devices in enumeration order.
+    std::vector<std::shared_ptr<TDevice>> PresentInOrderLocked() const;
+    // The device-instance value of the device at position in that order.
+    DWORD DevInstLocked(const TDevice& device, std::size_t position) const;
     HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                        DWORD creationDisposition, DWORD flagsAndAttributes);
     BOOL CloseHandle(HANDLE handle);
@@ -205,7 +211,9 @@ public:
     // Present devices by lower-cased path, so that an open does not scan every device.
     std::multimap<std::string, std::shared_ptr<TDevice>, std::less<>> presentByPath;
     TSimDeviceId nextDeviceId = 1;
-    DWORD nextDevInst = 0x00000101;
+    static constexpr DWORD kFirstDevInst = 0x00000101;
+    DWORD nextDevInst = kFirstDevInst;
+    bool devInstByPosition = false;
 
     std::map<HANDLE, TFile> files;
     std::set<HANDLE> closedFiles;

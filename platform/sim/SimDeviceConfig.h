@@ -91,6 +91,9 @@ struct TSimDeviceConfig {
     std::string Path;
     // 0: a fresh device instance number at each plug.
     DWORD DevInst = 0;
+    // Present devices are enumerated by rank, and in plug order within one rank: a device
+    // plugged later with a lower rank sorts in before those plugged earlier.
+    int EnumerationRank = 0;
 
     USHORT VendorID = 0x0416;
     USHORT ProductID = 0x8249;

@@ -50,6 +50,23 @@ const TDevice* TSimCore::DeviceLocked(TSimDeviceId id) const {
     return found == devices.end() ? nullptr : found->second.get();
 }
 
+std::vector<std::shared_ptr<TDevice>> TSimCore::PresentInOrderLocked() const {
+    std::vector<std::shared_ptr<TDevice>> present;
+    for (const auto& [id, device] : devices) {
+        if (device->present) {
+            present.push_back(device);
+        }
+    }
+    std::stable_sort(present.begin(), present.end(), [](const auto& a, const auto& b) {
+        return a->config.EnumerationRank < b->config.EnumerationRank;
+    });
+    return present;
+}
+
+DWORD TSimCore::DevInstLocked(const TDevice& device, std::size_t position) const {
+    return devInstByPosition ? kFirstDevInst + static_cast<DWORD>(position) : device.devInst;
+}
+
 TSimDeviceId TSimCore::Plug(TSimDeviceConfig config) {
     std::lock_guard lock(mutex);
     auto device = std::make_shared<TDevice>();

@@ -48,10 +48,9 @@ HDEVINFO TSimCore::SetupDiGetClassDevsA(const GUID* classGuid, LPCSTR, HWND, DWO
                                                   : SameGuid(*classGuid, kHidClassGuid));
     set.guid = interfaces ? kHidInterfaceGuid : kHidClassGuid;
     if (hid) {
-        for (const auto& [id, device] : devices) {
-            if (device->present) {
-                set.devices.push_back(device);
-            }
+        set.devices = PresentInOrderLocked();
+        for (std::size_t position = 0; position < set.devices.size(); ++position) {
+            set.devInsts.push_back(DevInstLocked(*set.devices[position], position));
         }
     }
     const HDEVINFO handle = MakeHandle<HDEVINFO>(nextSet, 0x10);
@@ -141,7 +140,7 @@ BOOL TSimCore::SetupDiGetDeviceInterfaceDetailA(HDEVINFO set,
     std::memcpy(reinterpret_cast<char*>(detail) + kPathOffset, path.c_str(), path.size() + 1);
     if (device != nullptr) {
         device->ClassGuid = kHidClassGuid;
-        device->DevInst = (*member)->devInst;
+        device->DevInst = members->devInsts[interfaceData->Reserved - 1];
         device->Reserved = interfaceData->Reserved;
     }
     SetError(ERROR_SUCCESS);
@@ -176,7 +175,7 @@ BOOL TSimCore::SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA 
         return FALSE;
     }
     const std::shared_ptr<TDevice>* member = MemberOf(*members, device->Reserved);
-    if (member == nullptr || (*member)->devInst != device->DevInst) {
+    if (member == nullptr || members->devInsts[device->Reserved - 1] != device->DevInst) {
         SetError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

@@ -238,6 +238,91 @@ TEST_F(ControllerReconcileTest, AnInterfaceWhoseDetailsCannotBeReadIsSkipped) {
     EXPECT_EQ(Bus().OutstandingDeviceInfoSets(), 0u);
 }
 
+// A platform that hands out device-instance values by position in each enumeration: a new
+// interface that sorts in between listed ones takes a listed device's value, and the devices
+// after it move on to other values. Devices are told apart by path and value together.
+class ControllerPositionalInstanceTest : public ControllerReconcileTest {
+protected:
+    ControllerPositionalInstanceTest() {
+        Bus().SetDevInstByPosition(true);
+        log_.OnArrivalHook = [this](THidDevice* device) {
+            arrived.push_back(device->PnPInfo().DevicePath());
+        };
+        log_.OnRemovalHook = [this](THidDevice* device) {
+            removed.push_back(device->PnPInfo().DevicePath());
+        };
+    }
+
+    static TSimDeviceConfig Ranked(int rank, const std::u16string& serial) {
+        TSimDeviceConfig spec;
+        spec.EnumerationRank = rank;
+        spec.SerialNumber = platform::sim::TSimString::Present(serial);
+        return spec;
+    }
+
+    // The paths of the plugged-in listed devices, each with the value it was listed under.
+    std::vector<std::pair<std::string, DWORD>> Listed() const {
+        std::vector<std::pair<std::string, DWORD>> result;
+        for (int slot = 0; slot < controller_->DeviceCount(); ++slot) {
+            const THidDevice* device = controller_->Device(slot);
+            if (device->IsPluggedIn()) {
+                result.emplace_back(device->PnPInfo().DevicePath(), device->PnPInfo().DevInst());
+            }
+        }
+        return result;
+    }
+
+    std::pair<std::string, DWORD> Now(platform::sim::TSimDeviceId device) {
+        return {Bus().DevicePath(device), Bus().DevInst(device)};
+    }
+
+    std::vector<std::string> arrived;
+    std::vector<std::string> removed;
+};
+
+TEST_F(ControllerPositionalInstanceTest, AnArrivalInTheMiddleOfTheListIsListed) {
+    const auto first = PlugQuietly(Ranked(0, u"FIRST"));
+    const auto last = PlugQuietly(Ranked(2, u"LAST"));
+    Started();
+    ASSERT_THAT(Listed(), ElementsAre(Now(first), Now(last)));
+    arrived.clear();
+
+    const DWORD lastBefore = Bus().DevInst(last);
+    const auto middle = Bus().Plug(Ranked(1, u"MIDDLE"));
+    RunMessageLoop();
+    ASSERT_EQ(Bus().DevInst(middle), lastBefore) << "the new device takes a listed value";
+
+    EXPECT_THAT(Listed(), ::testing::UnorderedElementsAre(Now(first), Now(middle), Now(last)));
+    EXPECT_THAT(arrived, ::testing::Contains(Bus().DevicePath(middle)));
+    EXPECT_THAT(removed, ::testing::Not(::testing::Contains(Bus().DevicePath(first))));
+
+    // Nothing changed since: nothing is reported.
+    log_.Lines.clear();
+    Notify();
+    EXPECT_THAT(log_.Lines, IsEmpty());
+    EXPECT_THAT(Listed(), ::testing::UnorderedElementsAre(Now(first), Now(middle), Now(last)));
+    ExpectCounters(3, 0, 0);
+}
+
+TEST_F(ControllerPositionalInstanceTest, AValueTakenOverByAnotherDeviceIsARemovalAndAnArrival) {
+    const auto leaving = PlugQuietly(Ranked(1, u"LEAVING"));
+    const auto staying = PlugQuietly(Ranked(2, u"STAYING"));
+    Started();
+    const DWORD leavingValue = Bus().DevInst(leaving);
+    arrived.clear();
+
+    // In one notification: one device leaves, another sorts in where it was.
+    Bus().Unplug(leaving, platform::sim::TBroadcast::No);
+    const auto coming = Bus().Plug(Ranked(0, u"COMING"), platform::sim::TBroadcast::No);
+    Notify();
+    ASSERT_EQ(Bus().DevInst(coming), leavingValue);
+
+    EXPECT_THAT(removed, ElementsAre(Bus().DevicePath(leaving)));
+    EXPECT_THAT(arrived, ElementsAre(Bus().DevicePath(coming)));
+    EXPECT_THAT(Listed(), ::testing::UnorderedElementsAre(Now(coming), Now(staying)));
+    ExpectCounters(2, 0, 0);
+}
+
 struct TBrokenDevice {
     const char* Name;
     TSimDeviceConfig Spec;

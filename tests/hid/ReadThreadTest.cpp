@@ -218,6 +218,27 @@ TEST_F(ReadThreadTest, DeviceLeavingTheBusFailsTheReadsWithNotConnected) {
     device->SetOnData(nullptr);
 }
 
+// However the unplug reaches the reading thread (the device leaves the bus first, or the
+// unplug handling closes its handles under a pending read), each failed read start says
+// why: the device is not connected, never "the operation completed successfully".
+TEST_F(ReadThreadTest, ReadStartsOfAnUnpluggedDeviceFailAsNotConnected) {
+    for (const bool leavesTheBusFirst : {false, true}) {
+        SCOPED_TRACE(leavesTheBusFirst ? "leaves the bus, then unplug handling"
+                                       : "unplug handling only");
+        events = {};
+        auto device = StartReading();
+        ASSERT_TRUE(ReadPending());
+        if (leavesTheBusFirst) {
+            Bus().Unplug(lastPlugged, platform::sim::TBroadcast::No);
+        }
+        device->HandleUnplug();
+        ASSERT_TRUE(runtime::PumpUntil([&] { return events.errors.size() >= 3; }));
+        device->SetOnData(nullptr);
+        EXPECT_THAT(events.errors, Each(ERROR_DEVICE_NOT_CONNECTED));
+        EXPECT_THAT(events.reports, IsEmpty());
+    }
+}
+
 TEST_F(ReadThreadTest, DestroyingTheDeviceStopsItsThread) {
     auto device = StartReading();
     ASSERT_TRUE(ReadPending());

@@ -4,6 +4,7 @@
 #include "app/win32/MessageLoop.h"
 #include "app/win32/SystemMetrics.h"
 #include "runtime/MainThreadQueue.h"
+#include "runtime/Pump.h"
 
 #include <atomic>
 #include <gmock/gmock.h>
@@ -207,6 +208,34 @@ TEST(WindowTimer, TicksOnTheLoopAndNotAfterItStops) {
     // A tick that was queued before the stop is dispatched now and must do nothing.
     DispatchWaitingMessages(nullptr);
     EXPECT_EQ(ticks, stoppedAt);
+}
+
+// Windows' foreground rules may keep a window that was shown from becoming active: showing it
+// starts detection all the same, and the adapter present at start is found. Only the
+// window's showing is wired here, as if no activation ever came.
+TEST(WindowShownWithoutActivation, FindsTheAdapterPresentAtStart) {
+    platform::sim::TScopedSimBus sim;
+    platform::sim::TSimDeviceConfig adapter;
+    adapter.SerialNumber = platform::sim::TSimString::Present(u"SHOWN1");
+    sim.Bus().Plug(adapter, platform::sim::TBroadcast::No);
+    {
+        TFormWindow view;
+        app::TMainForm form(view, std::make_unique<TWindowTimer>());
+        view.OnShow = [&form, &view] {
+            form.FormShow(&view);
+        };
+        ::ShowWindow(view.Window(), SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(PumpUntil([&form] { return form.StatusText() == "Scanning..."; }));
+        for (int tick = 0; tick < app::TMainForm::CountdownTicks; ++tick) {
+            form.CheckTargetTimer().Tick();
+        }
+        EXPECT_EQ(form.StatusText(), "ZEM VUZ SHOWN1 is connected.");
+        view.OnShow = nullptr;
+    }
+    runtime::PumpPending();
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
 }
 
 } // namespace

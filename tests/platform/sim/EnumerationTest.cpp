@@ -100,6 +100,40 @@ TEST_F(EnumerationTest, EveryPlugGetsANewInstanceAndTheDefaultPathNamesTheIds) {
     EXPECT_TRUE(Bus().DevicePath(again).ends_with("#{4d1e55b2-f16f-11cf-88cb-001111000030}"));
 }
 
+// Devices enumerate by rank, then in plug order; in positional mode each enumeration hands
+// out instance values by position, so a device that sorts in shifts the ones after it.
+TEST_F(EnumerationTest, RanksOrderTheEnumerationAndPositionalValuesShift) {
+    TSimDeviceConfig early;
+    early.EnumerationRank = 0;
+    TSimDeviceConfig late;
+    late.EnumerationRank = 2;
+    const TSimDeviceId first = Bus().Plug(early);
+    const TSimDeviceId last = Bus().Plug(late);
+    Bus().SetDevInstByPosition(true);
+    TSimDeviceConfig between;
+    between.EnumerationRank = 1;
+    const TSimDeviceId middle = Bus().Plug(between);
+
+    const HDEVINFO set = OpenSet();
+    ASSERT_NE(set, INVALID_HANDLE_VALUE);
+    const std::vector<TInterface> found = Enumerate(set);
+    EXPECT_TRUE(modules.DestroyDeviceInfoList(set));
+
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].path, Bus().DevicePath(first));
+    EXPECT_EQ(found[1].path, Bus().DevicePath(middle));
+    EXPECT_EQ(found[2].path, Bus().DevicePath(last));
+    EXPECT_EQ(found[0].devInst, 0x101u);
+    EXPECT_EQ(found[1].devInst, 0x102u);
+    EXPECT_EQ(found[2].devInst, 0x103u);
+    EXPECT_EQ(Bus().DevInst(middle), 0x102u);
+    EXPECT_EQ(Bus().DevInst(last), 0x103u);
+
+    // Values move when a device before them leaves.
+    Bus().Unplug(first);
+    EXPECT_EQ(Bus().DevInst(middle), 0x101u);
+}
+
 TEST_F(EnumerationTest, DetailSizeQueryReportsPathLengthAndPathStartsFourBytesIn) {
     TSimDeviceConfig config;
     config.Path = "\\\\?\\hid#vid_0416&pid_8249#x#{4d1e55b2-f16f-11cf-88cb-001111000030}";
