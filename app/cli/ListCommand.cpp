@@ -5,6 +5,7 @@
 #include "app/cli/Output.h"
 #include "runtime/Event.h"
 
+#include <optional>
 #include <vector>
 
 namespace cli {
@@ -13,28 +14,47 @@ namespace {
 
 class TLister {
 public:
-    explicit TLister(hid::THidDeviceController& controller) : controller(controller) {}
+    explicit TLister(TSession& session) : session(session), controller(session.Controller()) {}
 
-    std::vector<TDeviceInfo> Devices() {
-        // Taking the handler reconciles the controller's list with the devices present.
-        controller.SetOnDeviceChange(runtime::MakeEvent<&TLister::OnDeviceChange>(this));
-        controller.SetOnEnumerate(runtime::MakeEvent<&TLister::OnEnumerate>(this));
-        controller.Enumerate();
+    ~TLister() {
         const runtime::TLoadingGuard quiet(controller);
         controller.SetOnEnumerate(nullptr);
         controller.SetOnDeviceChange(nullptr);
+    }
+
+    TLister(const TLister&) = delete;
+    TLister& operator=(const TLister&) = delete;
+
+    // None when the user interrupted the wait for the simulation's start-up.
+    std::optional<std::vector<TDeviceInfo>> Devices() {
+        // Taking the handler reconciles the controller's list with the devices present.
+        controller.SetOnDeviceChange(runtime::MakeEvent<&TLister::OnDeviceChange>(this));
+        // The simulated bus gets its adapter a moment after start: the list shows it, as
+        // the user is told the simulation has it, once the controller has taken it in.
+        if (session.SimulationStarting() &&
+            !session.WaitUntil([this] { return simulationStarted; },
+                               session.SimulationStartDeadline()) &&
+            session.Interrupted()) {
+            return std::nullopt;
+        }
+        controller.SetOnEnumerate(runtime::MakeEvent<&TLister::OnEnumerate>(this));
+        controller.Enumerate();
         return std::move(devices);
     }
 
 private:
-    void OnDeviceChange(runtime::TComponent* /*Sender*/) {}
+    void OnDeviceChange(runtime::TComponent* /*Sender*/) {
+        simulationStarted = !session.SimulationStarting();
+    }
 
     bool OnEnumerate(hid::THidDevice* device, int /*Idx*/) {
         devices.push_back(DescribeDevice(*device));
         return true;
     }
 
+    TSession& session;
     hid::THidDeviceController& controller;
+    bool simulationStarted = false;
     std::vector<TDeviceInfo> devices;
 };
 
@@ -42,7 +62,12 @@ private:
 
 int ListDevices(TSession& session, const TArguments& arguments, std::ostream& out,
                 std::ostream& err) {
-    const std::vector<TDeviceInfo> devices = TLister(session.Controller()).Devices();
+    const std::optional<std::vector<TDeviceInfo>> listed = TLister(session).Devices();
+    if (!listed) {
+        err << "Interrupted.\n";
+        return ExitInterrupted;
+    }
+    const std::vector<TDeviceInfo>& devices = *listed;
     TOutput output(out);
     if (arguments.Json) {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();

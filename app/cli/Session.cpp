@@ -7,6 +7,13 @@
 
 namespace cli {
 
+namespace {
+
+// The adapter's timer runs on this loop and is late only by what the loop has to serve.
+constexpr std::chrono::seconds SimulationStartMargin{5};
+
+} // namespace
+
 TSession::TSession(const TCliContext& context, bool simulated) : context(context) {
     if (simulated) {
         auto bus = std::make_unique<platform::sim::TSimBus>();
@@ -17,6 +24,9 @@ TSession::TSession(const TCliContext& context, bool simulated) : context(context
         demoAdapter = std::make_unique<demo::TDemoAdapter>(
             simBus, [] { return std::make_unique<app::TQueueTimer>(); });
         demoAdapter->ArriveSoon();
+        simulationStartDeadline = std::chrono::steady_clock::now() +
+                                  std::chrono::milliseconds(demo::AdapterArrivalMs) +
+                                  SimulationStartMargin;
     } else if (context.Services == TServicesChoice::Native) {
         previousServices = platform::InstallServices(platform::CreateNativeServices());
         servicesInstalled = true;
@@ -37,6 +47,10 @@ TSession::~TSession() {
 
 bool TSession::HidAvailable() const {
     return controller->NotifyWindow() != nullptr;
+}
+
+bool TSession::SimulationStarting() const {
+    return demoAdapter != nullptr && !demoAdapter->IsPresent();
 }
 
 bool TSession::Interrupted() const {

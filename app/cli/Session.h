@@ -32,6 +32,12 @@ public:
     // Whether the controller could bind the system's HID libraries.
     bool HidAvailable() const;
 
+    // On the simulated bus, until the demo's adapter has been plugged in (a moment after
+    // start): not everything the simulation is said to have is there yet.
+    bool SimulationStarting() const;
+    // When waiting for the simulation's start-up gives up, well after the adapter is due.
+    TDeadline SimulationStartDeadline() const { return simulationStartDeadline; }
+
     bool Interrupted() const;
     // Serves events until done() holds, the user interrupts or the deadline passes;
     // returns done(). Tells the context that waiting begins.
@@ -43,6 +49,7 @@ private:
     bool servicesInstalled = false;
     std::unique_ptr<platform::TPlatformServices> previousServices;
     std::unique_ptr<demo::TDemoAdapter> demoAdapter;
+    TDeadline simulationStartDeadline;
     std::unique_ptr<hid::THidDeviceController> controller;
 };
 

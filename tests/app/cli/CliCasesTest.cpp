@@ -254,6 +254,64 @@ const TStep AdapterArrivesThenEndUnlessEnded = [](TCaseWorld& w) {
     });
 };
 
+// The demo's bus as --simulated sets it up: its own device instances from the first one on.
+const std::string DemoKeyboardLine =
+    "046D:C31C v0100 usage 0001:0006 in 9 out 2 feature 0 product \"USB Keyboard\" serial - "
+    "path \\\\?\\hid#vid_046d&pid_c31c#sim257" +
+    HidGuid;
+const std::string DemoMouseLine = "093A:2510 v0100 usage 0001:0002 in 5 out 0 feature 0 product - "
+                                  "serial - path \\\\?\\hid#vid_093a&pid_2510#sim258" +
+                                  HidGuid;
+const std::string DemoAdapterLine =
+    "0416:8249 v0100 usage FF00:0001 in 8 out 8 feature 0 product \"VUZ Programming Adapter\" "
+    "serial \"DEMO0001\" path \\\\?\\hid#vid_0416&pid_8249#sim259" +
+    HidGuid + " [adapter]";
+const std::string DemoListJson = R"([
+  {
+    "vendorId": 1133,
+    "productId": 49948,
+    "version": 256,
+    "usagePage": 1,
+    "usage": 6,
+    "inputReportLength": 9,
+    "outputReportLength": 2,
+    "featureReportLength": 0,
+    "product": "USB Keyboard",
+    "serial": null,
+    "path": "\\\\?\\hid#vid_046d&pid_c31c#sim257#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+    "adapter": false
+  },
+  {
+    "vendorId": 2362,
+    "productId": 9488,
+    "version": 256,
+    "usagePage": 1,
+    "usage": 2,
+    "inputReportLength": 5,
+    "outputReportLength": 0,
+    "featureReportLength": 0,
+    "product": null,
+    "serial": null,
+    "path": "\\\\?\\hid#vid_093a&pid_2510#sim258#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+    "adapter": false
+  },
+  {
+    "vendorId": 1046,
+    "productId": 33353,
+    "version": 256,
+    "usagePage": 65280,
+    "usage": 1,
+    "inputReportLength": 8,
+    "outputReportLength": 8,
+    "featureReportLength": 0,
+    "product": "VUZ Programming Adapter",
+    "serial": "DEMO0001",
+    "path": "\\\\?\\hid#vid_0416&pid_8249#sim259#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+    "adapter": true
+  }
+]
+)";
+
 std::vector<TCliCase> Cases() {
     return {
         // --- usage --------------------------------------------------------------------------
@@ -543,6 +601,18 @@ std::vector<TCliCase> Cases() {
          .Args = {"program", "--simulated"},
          .ExitCode = 1,
          .Err = "VUZ Device is not found.\n"},
+        // list shows what the user is told the simulation has: it waits for the adapter.
+        {.Name = "SimulatedListShowsTheAdapter",
+         .Args = {"--simulated", "list"},
+         .Out = DemoKeyboardLine + "\n" + DemoMouseLine + "\n" + DemoAdapterLine + "\n"},
+        {.Name = "SimulatedListJsonShowsTheAdapter",
+         .Args = {"--simulated", "list", "--json"},
+         .Out = DemoListJson},
+        {.Name = "SimulatedListInterruptedWhileTheAdapterIsAwaited",
+         .Args = {"--simulated", "list"},
+         .WhileWaiting = [](TCaseWorld& w) { w.FromOutside([&w] { w.interrupt.Request(); }); },
+         .ExitCode = 130,
+         .Err = "Interrupted.\n"},
     };
 }
 
