@@ -2,7 +2,8 @@
 # Real-window checks of the Windows programs under Wine's X11 driver in Xvfb: the window
 # appears with its title, its controls sit where the layout puts them, vuz-utility.exe on
 # Wine's own HID devices reports the adapter missing after its countdown, the demo finds its
-# simulated adapter, "Program" writes the command and "Exit" ends the program with code 0.
+# simulated adapter, "Program" writes the command (from the keyboard too: Space once it is
+# connected) and "Exit" ends the program with code 0 (also Tab, Space).
 # The window's own tests run here too, since only here does what it paints reach a screen.
 # Usage: scripts/test-windows-gui.sh [--screenshot]   (after scripts/test-windows.sh built
 # build-windows/; uses WINEPREFIX when set, else a throw-away prefix)
@@ -118,11 +119,28 @@ if [[ $screenshot == yes ]]; then
     import -window "$window" docs/screenshot-windows.png
     echo "wrote docs/screenshot-windows.png"
 fi
+# From the keyboard, with real key events: "Program" has the focus once it is enabled, so
+# one Space writes one report and the program runs on.
+writes() { grep -c "write +to DEMO0001: 05 00 02 00 00 00 00 00" "$work/demo.out" || true; }
+timeout 5 xdotool windowfocus --sync "$window" || true
+timeout 5 xdotool key space
+wait_for_line "log +KVM Programmer is enabled\." 10 "$work/demo.out"
+kill -0 "$demo_pid" 2>/dev/null || fail "vuz-demo.exe ended after one Space"
+[[ $(writes) -eq 1 ]] || fail "$(writes) reports written after one Space"
+"$wine" "$check" status "KVM Programmer is enabled." 5
+echo "vuz-demo.exe: Space on Program wrote one report"
 "$wine" "$check" click Program
-wait_for_line "write +to DEMO0001: 05 00 02 00 00 00 00 00" 10 "$work/demo.out"
+deadline=$((SECONDS + 10))
+until [[ $(writes) -ge 2 ]]; do
+    ((SECONDS < deadline)) || { cat "$work/demo.out"; fail "no write after the click on Program"; }
+    sleep 0.2
+done
+# Tab moves the focus from "Program" to "Exit"; Space there ends the program with code 0.
 exit_start=$SECONDS
-"$wine" "$check" click Exit
+timeout 5 xdotool key Tab
+timeout 5 xdotool key space
 wait_for_exit_zero "$demo_pid" 20
+[[ $(writes) -eq 2 ]] || fail "$(writes) reports written for one Space and one click"
 echo "vuz-demo.exe ended $((SECONDS - exit_start)) s after Exit"
 cat "$work/demo.out"
 echo "vuz-demo.exe: ok ($((SECONDS - start)) s)"

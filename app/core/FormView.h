@@ -14,6 +14,10 @@ inline constexpr int TimePanel = 0;
 inline constexpr int StatusPanel = 1;
 inline constexpr int AdapterPanel = 2;
 
+// Where the keyboard focus is within the window; while the window is inactive, where it
+// goes back when the window is activated again.
+enum class TFocus { Nowhere, ProgramButton, Elsewhere };
+
 class IFormView {
 public:
     virtual ~IFormView() = default;
@@ -28,7 +32,12 @@ public:
     virtual void SetPanelText(int panel, const std::string& text) = 0;
     // The connection indicator: the green ball (true) or the grey one.
     virtual void ShowIndicator(bool green) = 0;
+    // Disabling "Program" while it has the focus leaves the focus on no control: it never
+    // passes on to the next one (which may be "Exit").
     virtual void SetProgramButtonEnabled(bool enabled) = 0;
+    virtual TFocus Focus() = 0;
+    // Gives "Program" the focus and shows it (a focus rectangle).
+    virtual void FocusProgramButton() = 0;
 
     // The hidden device list.
     virtual void ClearDeviceList() = 0;

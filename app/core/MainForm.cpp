@@ -80,6 +80,11 @@ void TMainForm::SetIndicator(bool connected) {
 
 void TMainForm::EnableProgramButton() {
     view.SetProgramButtonEnabled(true);
+    // Disabling "Program" left the focus on no control; unless the user has put it on one
+    // since, "Program" gets it back, so that Space programs as a keyboard user expects.
+    if (view.Focus() == TFocus::Nowhere) {
+        view.FocusProgramButton();
+    }
 }
 
 void TMainForm::DisableProgramButton() {

@@ -81,8 +81,8 @@ public:
     // --- Programmer command ---------------------------------------------------------------
     void InProgButtonClick(TSender Sender);
     int EnableProgrammer();
-    // 0 when the report was written, -1 when not. A non-empty doneText is logged after a
-    // successful write.
+    // 0 when the report was written, -1 when not. A non-empty doneText is shown in the status
+    // line and logged after a successful write; a failed write shows its error line there.
     int SendCommand(BYTE firstByte, BYTE secondByte, const std::string& progressText,
                     const std::string& doneText = {});
     bool WriteToTarget(const TCommandBuffer& buffer);

@@ -1,5 +1,6 @@
 // The programmer command channel: the "Program" button writes the enable-programmer output
-// report to the adapter; write and read failures go into the event log.
+// report to the adapter. The status line shows the outcome of the write; write and read
+// failures go into the event log.
 #include "app/core/MainForm.h"
 #include "app/core/SystemErrorText.h"
 
@@ -27,6 +28,8 @@ int TMainForm::SendCommand(BYTE firstByte, BYTE secondByte, const std::string& p
         return -1;
     }
     if (!doneText.empty()) {
+        // The progress text must not stay: it would read as work still going on.
+        ShowStatus(ConnectedColour, doneText);
         AppendLogLine(doneText);
     }
     return 0;
@@ -38,7 +41,11 @@ bool TMainForm::WriteToTarget(const TCommandBuffer& buffer) {
     }
     DWORD error = 0;
     if (!WriteCommandReport(*targetDevice, buffer, error)) {
-        AppendLogLine(IoErrorLine("WRITE ERROR", error));
+        // Where the operator looks, in the colour of a missing adapter: a failure must not
+        // look like progress.
+        const std::string line = IoErrorLine("WRITE ERROR", error);
+        ShowStatus(NotFoundColour, line);
+        AppendLogLine(line);
         return false;
     }
     return true;

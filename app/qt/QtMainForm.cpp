@@ -20,6 +20,7 @@ namespace {
 constexpr int ListItemHeight = 16;
 constexpr int TimePanelWidth = 50;
 constexpr int StatusPanelWidth = 400;
+constexpr int StatusLabelButtonGap = 7;
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -42,6 +43,9 @@ TQtMainForm::TQtMainForm(QWidget* parent)
     ui->StatusLabel->setForegroundRole(QPalette::WindowText);
     ui->StatusLabel->adjustSize();
     CreateStatusPanels();
+    // "Program" has the focus when the window is first activated.
+    ui->InProgButton->setFocus(Qt::OtherFocusReason);
+    ShowFocus();
 
     connect(ui->ExitButton, &QPushButton::clicked, this,
             [this] { core->ExitButtonClick(ui->ExitButton); });
@@ -137,8 +141,17 @@ void TQtMainForm::SetOuterSize(int width, int height) {
 }
 
 void TQtMainForm::SetStatusText(const std::string& text) {
-    ui->StatusLabel->setText(FromUtf8(text));
-    ui->StatusLabel->adjustSize();
+    QLabel* label = ui->StatusLabel;
+    label->setText(FromUtf8(text));
+    label->setWordWrap(false);
+    label->adjustSize();
+    // A long line (a write error's system text) wraps before the buttons instead of running
+    // under them.
+    const int room = ui->InProgButton->x() - StatusLabelButtonGap - label->x();
+    if (label->width() > room) {
+        label->setWordWrap(true);
+        label->resize(room, label->heightForWidth(room));
+    }
 }
 
 void TQtMainForm::SetStatusColour(app::TRgb colour) {
@@ -157,7 +170,35 @@ void TQtMainForm::ShowIndicator(bool green) {
 }
 
 void TQtMainForm::SetProgramButtonEnabled(bool enabled) {
+    // Qt passes the focus of a widget it disables on to the next one, "Exit", where Space
+    // would end the program: the client area takes it instead, so that no control has it.
+    // focusWidget() is also the widget that gets the focus back on activation.
+    if (!enabled && focusWidget() == ui->InProgButton) {
+        ui->ClientArea->setFocus(Qt::OtherFocusReason);
+    }
     ui->InProgButton->setEnabled(enabled);
+}
+
+app::TFocus TQtMainForm::Focus() {
+    const QWidget* focused = focusWidget();
+    if (focused == ui->InProgButton) {
+        return app::TFocus::ProgramButton;
+    }
+    if (focused == nullptr || focused == this || focused == ui->ClientArea) {
+        return app::TFocus::Nowhere;
+    }
+    return app::TFocus::Elsewhere;
+}
+
+void TQtMainForm::FocusProgramButton() {
+    ui->InProgButton->setFocus(Qt::OtherFocusReason);
+    ShowFocus();
+}
+
+void TQtMainForm::ShowFocus() {
+    // The style draws the focus frame only after focus moved by the keyboard; this window
+    // is used from the keyboard, so the focus always shows.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void TQtMainForm::ClearDeviceList() {

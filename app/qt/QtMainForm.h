@@ -59,6 +59,8 @@ public:
     void SetPanelText(int panel, const std::string& text) override;
     void ShowIndicator(bool green) override;
     void SetProgramButtonEnabled(bool enabled) override;
+    app::TFocus Focus() override;
+    void FocusProgramButton() override;
     void ClearDeviceList() override;
     void AddDeviceListEntry(const std::string& text) override;
     void SelectDeviceListEntry(int index) override;
@@ -73,6 +75,7 @@ protected:
 private:
     void CreateStatusPanels();
     void CentreOnScreen();
+    void ShowFocus();
 
     std::unique_ptr<Ui::TMainForm> ui;
     std::array<QLabel*, 3> statusPanels{};

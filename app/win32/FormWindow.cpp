@@ -108,6 +108,7 @@ TFormWindow::~TFormWindow() {
 
 void TFormWindow::Show() {
     ::ShowWindow(window, SW_SHOWNORMAL);
+    ShowFocusRectangles();
     ::UpdateWindow(window);
     ::SetForegroundWindow(window);
 }
@@ -208,11 +209,22 @@ void TFormWindow::SizeStatusLabel() {
     ::GetTextExtentPoint32W(dc, text.c_str(), length, &extent);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
+    int width = extent.cx;
+    int height = metrics.tmHeight;
+    // A long line (a write error's system text) wraps before the buttons, as the static
+    // control breaks it.
+    const int room = Scaled(StatusLabelMaxWidth, dpi);
+    if (width > room) {
+        RECT wrapped{0, 0, room, 0};
+        ::DrawTextW(dc, text.c_str(), length, &wrapped,
+                    DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        width = room;
+        height = wrapped.bottom;
+    }
     ::SelectObject(dc, previous);
     ::ReleaseDC(statusLabel, dc);
     ::SetWindowPos(statusLabel, nullptr, Scaled(StatusLabelRect.Left, dpi),
-                   Scaled(StatusLabelRect.Top, dpi), extent.cx, metrics.tmHeight,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+                   Scaled(StatusLabelRect.Top, dpi), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(window, nullptr, TRUE);
 }
 
@@ -282,7 +294,43 @@ void TFormWindow::ShowIndicator(bool green) {
 }
 
 void TFormWindow::SetProgramButtonEnabled(bool enabled) {
+    if (!enabled) {
+        // A disabled control loses the focus to nothing; the window itself keeps it, so that
+        // the keyboard still reaches the window and an activation restores no control.
+        if (::GetFocus() == inProgButton) {
+            ::SetFocus(window);
+        }
+        if (focusedControl == inProgButton) {
+            focusedControl = window;
+        }
+    }
     ::EnableWindow(inProgButton, enabled ? TRUE : FALSE);
+}
+
+app::TFocus TFormWindow::Focus() {
+    const bool active = ::GetActiveWindow() == window;
+    const HWND focused = active ? ::GetFocus() : focusedControl;
+    if (focused == inProgButton) {
+        return app::TFocus::ProgramButton;
+    }
+    if (focused == nullptr || focused == window) {
+        return app::TFocus::Nowhere;
+    }
+    return app::TFocus::Elsewhere;
+}
+
+void TFormWindow::FocusProgramButton() {
+    focusedControl = inProgButton;
+    if (::GetActiveWindow() == window) {
+        ::SetFocus(inProgButton);
+    }
+    ShowFocusRectangles();
+}
+
+void TFormWindow::ShowFocusRectangles() {
+    // Windows hides focus rectangles until a key is pressed; a window used from the keyboard
+    // shows where Space goes from the start.
+    ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 }
 
 void TFormWindow::ClearDeviceList() {
@@ -336,9 +384,11 @@ void TFormWindow::PaintIndicator(const DRAWITEMSTRUCT& item) const {
 }
 
 void TFormWindow::RestoreFocus() {
+    // Without a control to go back to, "Program" takes the focus, or, while it is disabled,
+    // the window itself: never "Exit", where Space would end the program.
     if (focusedControl == nullptr || !::IsWindow(focusedControl) ||
         !::IsWindowEnabled(focusedControl)) {
-        focusedControl = ::IsWindowEnabled(inProgButton) ? inProgButton : exitButton;
+        focusedControl = ::IsWindowEnabled(inProgButton) ? inProgButton : window;
     }
     ::SetFocus(focusedControl);
 }

@@ -49,6 +49,8 @@ public:
     void SetPanelText(int panel, const std::string& text) override;
     void ShowIndicator(bool green) override;
     void SetProgramButtonEnabled(bool enabled) override;
+    app::TFocus Focus() override;
+    void FocusProgramButton() override;
     void ClearDeviceList() override;
     void AddDeviceListEntry(const std::string& text) override;
     void SelectDeviceListEntry(int index) override;
@@ -72,6 +74,7 @@ private:
     void ApplyOuterSize(bool centre);
     void PaintIndicator(const DRAWITEMSTRUCT& item) const;
     void RestoreFocus();
+    void ShowFocusRectangles();
 
     HWND window = nullptr;
     HWND devListBox = nullptr;

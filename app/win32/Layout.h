@@ -38,6 +38,8 @@ inline constexpr TDesignRect Green_ImageRect{419, 11, 32, 32};
 inline constexpr TDesignRect Gray_ImageRect{453, 11, 32, 32};
 inline constexpr TDesignRect ExitButtonRect{557, 17, 89, 25};
 inline constexpr TDesignRect InProgButtonRect{460, 17, 90, 25};
+// A longer status line wraps before the buttons.
+inline constexpr int StatusLabelMaxWidth = InProgButtonRect.Left - 7 - StatusLabelRect.Left;
 
 inline constexpr int ListItemHeight = 16;
 inline constexpr int StatusBarHeight = 22;

@@ -22,10 +22,12 @@ protected:
         return id;
     }
 
-    // The label as the command leaves it; panels, ball and button as before.
-    TView AfterCommand(TView before) const {
-        before.Label = Progress;
-        before.Colour = Green;
+    // The status line as a write leaves it: the outcome replaces the progress text; panels,
+    // ball and button as before.
+    static TView AfterCommand(TView before, const std::string& outcome = Enabled,
+                              app::TRgb colour = Blue) {
+        before.Label = outcome;
+        before.Colour = colour;
         return before;
     }
 };
@@ -80,8 +82,11 @@ TEST_P(OversizedReportTest, AReportLongerThanTheBufferIsRefusedAndLogged) {
     EXPECT_EQ(form->EnableProgrammer(), -1);
 
     EXPECT_THAT(Bus().Writes(id), IsEmpty());
-    EXPECT_EQ(Log().back(), "WRITE ERROR: The supplied user buffer is not valid "
-                            "for the requested operation (6F8)");
+    const std::string error = "WRITE ERROR: The supplied user buffer is not valid "
+                              "for the requested operation (6F8)";
+    EXPECT_EQ(Log().back(), error);
+    EXPECT_EQ(view.StatusText, error);
+    EXPECT_EQ(view.StatusColour, Red);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, OversizedReportTest, testing::Values(129, 512, 65535),
@@ -127,13 +132,46 @@ TEST_F(CommandChannelTest, AFailedWriteIsLoggedWithTheSystemText) {
 
     EXPECT_EQ(form->EnableProgrammer(), -1);
 
-    EXPECT_EQ(Log().back(), "WRITE ERROR: A device attached to the system is not functioning (1F)");
+    const std::string error =
+        "WRITE ERROR: A device attached to the system is not functioning (1F)";
+    EXPECT_EQ(Log().back(), error);
     EXPECT_THAT(Log(), testing::Not(testing::Contains(Enabled)));
-    EXPECT_EQ(View(), AfterCommand(connected));
+    EXPECT_EQ(View(), AfterCommand(connected, error, Red));
     // The next press goes through.
     EXPECT_EQ(form->EnableProgrammer(), 0);
     EXPECT_EQ(Bus().Writes(id).size(), 1U);
+    EXPECT_EQ(View(), AfterCommand(connected));
 }
+
+// After either outcome, the next rebuild brings back the usual texts.
+class OutcomeThenRebuildTest : public CommandChannelTest,
+                               public testing::WithParamInterface<bool> {};
+
+TEST_P(OutcomeThenRebuildTest, TheUsualTextsTakeOverOnTheNextDeviceChange) {
+    const bool writeFails = GetParam();
+    const TSimDeviceId id = StartConnected();
+    if (writeFails) {
+        Bus().FailNextWrite(id, ERROR_GEN_FAILURE);
+    }
+    PressProgram();
+    ASSERT_EQ(view.StatusColour, writeFails ? Red : Blue);
+    const std::size_t logged = Log().size();
+
+    Unplug(id);
+    EXPECT_EQ(View(), ScanningView());
+    EXPECT_EQ(From(WithoutReadErrors(Log()), logged), (TLines{std::string(), "Scanning..."}));
+    TickOut();
+    EXPECT_EQ(View(), NotFoundView());
+
+    Plug(Adapter(u"VUZ0002"));
+    TickOut();
+    EXPECT_EQ(View(), ConnectedView("VUZ0002"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, OutcomeThenRebuildTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "FailedWrite" : "Written";
+                         });
 
 TEST_F(CommandChannelTest, AReadErrorIsLogged) {
     const TSimDeviceId id = StartConnected();

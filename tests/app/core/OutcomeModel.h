@@ -94,9 +94,13 @@ public:
         bool written = false;
         if (target) {
             written = true;
-            log.push_back(writeFails ? "WRITE ERROR: A device attached to the system is not "
-                                       "functioning (1F)"
-                                     : "KVM Programmer is enabled.");
+            // The outcome replaces the progress text in the status line.
+            const std::string outcome = writeFails ? "WRITE ERROR: A device attached to the "
+                                                     "system is not functioning (1F)"
+                                                   : "KVM Programmer is enabled.";
+            log.push_back(outcome);
+            view.Label = outcome;
+            view.Colour = writeFails ? Red : Blue;
         }
         view.ProgramEnabled = true;
         return written;

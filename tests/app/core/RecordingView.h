@@ -1,5 +1,6 @@
 // A view that keeps what the window's behaviour showed, as a user would read it off the
-// window: the status line and its colour, the panels, the ball, the button, the lists.
+// window: the status line and its colour, the panels, the ball, the button and its focus, the
+// lists.
 #pragma once
 
 #include "app/core/FormView.h"
@@ -24,7 +25,14 @@ public:
         Panels.at(static_cast<std::size_t>(panel)) = text;
     }
     void ShowIndicator(bool green) override { GreenBall = green; }
-    void SetProgramButtonEnabled(bool enabled) override { ProgramEnabled = enabled; }
+    void SetProgramButtonEnabled(bool enabled) override {
+        ProgramEnabled = enabled;
+        if (!enabled && FocusAt == app::TFocus::ProgramButton) {
+            FocusAt = app::TFocus::Nowhere;
+        }
+    }
+    app::TFocus Focus() override { return FocusAt; }
+    void FocusProgramButton() override { FocusAt = app::TFocus::ProgramButton; }
     void ClearDeviceList() override {
         DeviceList.clear();
         DeviceListSelection = -1;
@@ -51,6 +59,8 @@ public:
     std::array<std::string, 3> Panels{"Time", "Status", "Programmer Version"};
     bool GreenBall = false;
     bool ProgramEnabled = true;
+    // Both windows give "Program" the focus when they are activated.
+    app::TFocus FocusAt = app::TFocus::ProgramButton;
     std::vector<std::string> DeviceList;
     int DeviceListSelection = -1;
     std::vector<std::string> Log;

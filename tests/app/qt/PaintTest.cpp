@@ -14,11 +14,16 @@
 namespace apptest {
 namespace {
 
-enum class TOutcome { Scanning, Connected, NotFound, AfterProgram };
+enum class TOutcome { Scanning, Connected, NotFound, AfterProgram, AfterFailedProgram };
+
+const QColor Green(0, 128, 0);
+const QColor Blue(0, 0, 255);
+const QColor Red(255, 0, 0);
 
 struct TPaintCase {
     const char* name;
     TOutcome outcome;
+    QString labelText;
     QColor labelColour;
     bool greenBall;
     QString statusPanel;
@@ -61,6 +66,33 @@ int DarkestLightness(const QImage& image, const QRect& rect) {
     return darkest;
 }
 
+// Where the image has pixels of the colour, as a white-on-black picture.
+QImage TextPixels(const QImage& image, const QColor& colour) {
+    QImage mask(image.size(), QImage::Format_Mono);
+    mask.fill(0);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == colour.rgb()) {
+                mask.setPixel(x, y, 1);
+            }
+        }
+    }
+    return mask;
+}
+
+// The status line as it would be painted with the given text: a label like it, of its size.
+QImage LabelWithText(const QLabel* label, const QString& text) {
+    QLabel reference(text);
+    reference.setFont(label->font());
+    reference.setPalette(label->palette());
+    reference.setForegroundRole(label->foregroundRole());
+    reference.setBackgroundRole(QPalette::Button);
+    reference.setAutoFillBackground(true);
+    reference.setWordWrap(label->wordWrap());
+    reference.resize(label->size());
+    return Grab(&reference);
+}
+
 // A status panel as it would be painted with the given text: a label like the panel, in the
 // same place of a status bar like the window's.
 QImage PanelWithText(const QLabel* panel, const QString& text) {
@@ -79,10 +111,11 @@ QImage PanelWithText(const QLabel* panel, const QString& text) {
 class PaintTest : public QtFormTest, public testing::WithParamInterface<TPaintCase> {
 protected:
     void Reach(TOutcome outcome) {
+        TSimDeviceId adapter{};
         if (outcome == TOutcome::NotFound) {
             Bus().Plug(OtherDevice(), TBroadcast::No);
         } else {
-            Bus().Plug(Adapter(u"PAINT1"), TBroadcast::No);
+            adapter = Bus().Plug(Adapter(u"PAINT1"), TBroadcast::No);
         }
         CreateWindow();
         window->show();
@@ -91,7 +124,10 @@ protected:
         if (outcome != TOutcome::Scanning) {
             TickOut();
         }
-        if (outcome == TOutcome::AfterProgram) {
+        if (outcome == TOutcome::AfterFailedProgram) {
+            Bus().FailNextWrite(adapter, ERROR_GEN_FAILURE);
+        }
+        if (outcome == TOutcome::AfterProgram || outcome == TOutcome::AfterFailedProgram) {
             window->InProgButton()->click();
         }
         QApplication::processEvents();
@@ -103,10 +139,25 @@ TEST_P(PaintTest, TheWindowShowsTheOutcome) {
     Reach(c.outcome);
     const QImage shot = Grab(window.get());
 
-    // The status line's text is painted in the outcome's colour.
+    // The status line's text is painted in the outcome's colour, and in no other of the
+    // three (a status line that still reads as progress after the write would be green).
     const QRect label = RectIn(window.get(), window->StatusLabel());
     EXPECT_GE(CountPixels(shot, label, c.labelColour), 20)
         << "status line not painted in " << c.labelColour.name().toStdString();
+    for (const QColor& other : {Green, Blue, Red}) {
+        if (other != c.labelColour) {
+            EXPECT_EQ(CountPixels(shot, label, other), 0)
+                << "status line painted in " << other.name().toStdString();
+        }
+    }
+    // It reads the outcome's text: a label with that text paints its text pixels at the
+    // same places.
+    EXPECT_TRUE(TextPixels(shot.copy(label), c.labelColour) ==
+                TextPixels(LabelWithText(window->StatusLabel(), c.labelText), c.labelColour))
+        << "status line should read \"" << c.labelText.toStdString() << '"';
+    // However long, it stays clear of the buttons: a write error's line wraps before them.
+    EXPECT_EQ(CountPixels(shot, RectIn(window.get(), window->InProgButton()), c.labelColour), 0)
+        << "status line runs under \"Program\"";
 
     // The ball is the green or the grey picture.
     const QLabel* picture = c.greenBall ? window->Green_Image() : window->Gray_Image();
@@ -141,20 +192,26 @@ TEST_P(PaintTest, TheWindowShowsTheOutcome) {
     }
 }
 
-const QColor Green(0, 128, 0);
-const QColor Blue(0, 0, 255);
-const QColor Red(255, 0, 0);
-
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, PaintTest,
     testing::Values(
-        TPaintCase{"Scanning", TOutcome::Scanning, Green, false, "Scanning...", {}, false},
-        TPaintCase{"Connected", TOutcome::Connected, Blue, true, "ZEM VUZ PAINT1 is connected.",
-                   "ZEM VUZ PAINT1", true},
         TPaintCase{
-            "NotFound", TOutcome::NotFound, Red, false, "VUZ Device is not found.", {}, false},
-        TPaintCase{"AfterProgram", TOutcome::AfterProgram, Green, true,
-                   "ZEM VUZ PAINT1 is connected.", "ZEM VUZ PAINT1", true}),
+            "Scanning", TOutcome::Scanning, "Scanning...", Green, false, "Scanning...", {}, false},
+        TPaintCase{"Connected", TOutcome::Connected, "ZEM VUZ PAINT1 is connected.", Blue, true,
+                   "ZEM VUZ PAINT1 is connected.", "ZEM VUZ PAINT1", true},
+        TPaintCase{"NotFound",
+                   TOutcome::NotFound,
+                   "Please connect VUZ Device.",
+                   Red,
+                   false,
+                   "VUZ Device is not found.",
+                   {},
+                   false},
+        TPaintCase{"AfterProgram", TOutcome::AfterProgram, "KVM Programmer is enabled.", Blue, true,
+                   "ZEM VUZ PAINT1 is connected.", "ZEM VUZ PAINT1", true},
+        TPaintCase{"AfterFailedProgram", TOutcome::AfterFailedProgram,
+                   "WRITE ERROR: A device attached to the system is not functioning (1F)", Red,
+                   true, "ZEM VUZ PAINT1 is connected.", "ZEM VUZ PAINT1", true}),
     [](const testing::TestParamInfo<TPaintCase>& info) { return info.param.name; });
 
 } // namespace

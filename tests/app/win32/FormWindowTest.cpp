@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace win32view_test {
 namespace {
@@ -144,6 +145,83 @@ TEST_F(FormWindow, ProgramButtonWritesTheCommandToTheAdapter) {
     ASSERT_EQ(sim.Bus().Writes(adapter).size(), 1U);
     EXPECT_THAT(sim.Bus().Writes(adapter)[0],
                 testing::ElementsAre(0x05, 0x00, 0x02, 0, 0, 0, 0, 0));
+}
+
+// The status line after a press of "Program": the outcome in its colour, no progress green,
+// clear of the buttons however long the line.
+struct TProgramOutcome {
+    const char* Name;
+    bool WriteFails;
+    COLORREF Colour;
+};
+
+void PrintTo(const TProgramOutcome& outcome, std::ostream* out) {
+    *out << outcome.Name;
+}
+
+class ProgramOutcome : public TWindowFixture,
+                       public testing::WithParamInterface<TProgramOutcome> {};
+
+TEST_P(ProgramOutcome, TheStatusLineShowsTheOutcomeOfTheWrite) {
+    if (!ScreenIsReal()) {
+        GTEST_SKIP() << NoScreenReason;
+    }
+    const TProgramOutcome& outcome = GetParam();
+    const auto adapter = PlugAdapterAndSettle();
+    ASSERT_TRUE(form->Connected());
+    if (outcome.WriteFails) {
+        sim.Bus().FailNextWrite(adapter, ERROR_GEN_FAILURE);
+    }
+    ::SendMessageW(Control(InProgButtonId), BM_CLICK, 0, 0);
+
+    const TRendering rendering(view->Window());
+    const RECT labelRect = ChildRect(Control(StatusLabelId));
+    EXPECT_GT(rendering.Count(labelRect, outcome.Colour), 50);
+    for (const COLORREF other : {RGB(0, 128, 0), RGB(0, 0, 255), RGB(255, 0, 0)}) {
+        if (other != outcome.Colour) {
+            EXPECT_EQ(rendering.Count(labelRect, other), 0) << std::hex << other;
+        }
+    }
+    const RECT button = ChildRect(Control(InProgButtonId));
+    EXPECT_LT(labelRect.right, button.left) << "the status line runs under Program";
+    EXPECT_EQ(rendering.Count(button, outcome.Colour), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, ProgramOutcome,
+                         testing::Values(TProgramOutcome{"Written", false, RGB(0, 0, 255)},
+                                         TProgramOutcome{"WriteFailed", true, RGB(255, 0, 0)}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(FormWindow, ProgramHasTheVisibleFocusOnceTheAdapterIsFound) {
+    if (!ScreenIsReal()) {
+        GTEST_SKIP() << NoScreenReason;
+    }
+    const HWND program = Control(InProgButtonId);
+    ASSERT_EQ(::GetActiveWindow(), view->Window());
+    PlugAdapterAndSettle();
+    ASSERT_TRUE(form->Connected());
+    EXPECT_EQ(::GetFocus(), program);
+    const RECT button = ChildRect(program);
+    std::vector<COLORREF> focused;
+    {
+        const TRendering rendering(view->Window());
+        for (int y = button.top; y < button.bottom; ++y) {
+            for (int x = button.left; x < button.right; ++x) {
+                focused.push_back(rendering.Pixel(x, y));
+            }
+        }
+    }
+    ::SetFocus(view->Window());
+    const TRendering unfocused(view->Window());
+    bool differs = false;
+    std::size_t i = 0;
+    for (int y = button.top; y < button.bottom; ++y) {
+        for (int x = button.left; x < button.right; ++x) {
+            differs = differs || unfocused.Pixel(x, y) != focused[i];
+            ++i;
+        }
+    }
+    EXPECT_TRUE(differs) << "the focus on Program does not show";
 }
 
 TEST_F(FormWindow, ExitEndsTheLoopWithCodeZero) {
