@@ -121,10 +121,10 @@ if [[ $screenshot == yes ]]; then
 fi
 # From the keyboard, with real key events: "Program" has the focus once it is enabled, so
 # one Space writes one report and the program runs on.
-writes() { grep -c "write +to DEMO0001: 05 00 02 00 00 00 00 00" "$work/demo.out" || true; }
+writes() { grep -c -E "write +to DEMO0001: 05 00 02 00 00 00 00 00" "$work/demo.out" || true; }
 timeout 5 xdotool windowfocus --sync "$window" || true
 timeout 5 xdotool key space
-wait_for_line "log +KVM Programmer is enabled\." 10 "$work/demo.out"
+wait_for_line "write +to DEMO0001: 05 00 02 00 00 00 00 00" 10 "$work/demo.out"
 kill -0 "$demo_pid" 2>/dev/null || fail "vuz-demo.exe ended after one Space"
 [[ $(writes) -eq 1 ]] || fail "$(writes) reports written after one Space"
 "$wine" "$check" status "KVM Programmer is enabled." 5
