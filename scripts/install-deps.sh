@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev libudev-dev libhidapi-dev
     nlohmann-json3-dev
     fontconfig fonts-dejavu-core
-    xvfb x11-utils imagemagick
+    xvfb x11-utils imagemagick xdotool openbox
     weston qt6-wayland
     "$@"
 )

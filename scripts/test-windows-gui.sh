@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Real-window checks of the Windows programs under Wine's X11 driver in Xvfb: the window
-# appears with its title, its controls sit where the layout puts them, vuz-utility.exe on
-# Wine's own HID devices reports the adapter missing after its countdown, the demo finds its
-# simulated adapter, "Program" writes the command (from the keyboard too: Space once it is
-# connected) and "Exit" ends the program with code 0 (also Tab, Space).
+# appears with its title, its controls sit where the layout puts them, it does not shrink
+# below its design size, vuz-utility.exe on Wine's own HID devices reports the adapter
+# missing after its countdown, the demo (titled as the demo) finds its simulated adapter,
+# its status bar shows one size grip after two drags of the corner, "Program" writes the
+# command (from the keyboard too: Space once it is connected) and "Exit" ends the program
+# with code 0 (also Tab, Space).
 # The window's own tests run here too, since only here does what it paints reach a screen.
 # Usage: scripts/test-windows-gui.sh [--screenshot]   (after scripts/test-windows.sh built
 # build-windows/; uses WINEPREFIX when set, else a throw-away prefix)
@@ -42,7 +44,8 @@ screenshot=no
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 check="$build/tests/app/win32/vuz-window-check.exe"
-title='^ZEM VUZ Utility V1.0$'
+utility_title='ZEM VUZ Utility V1.0'
+demo_title='ZEM VUZ Utility V1.0 (demo: simulated adapter)'
 
 fail() { echo "FAIL: $*"; exit 1; }
 # Waits up to $2 seconds for a line matching $1 in file $3.
@@ -63,8 +66,38 @@ wait_for_exit_zero() {
     wait "$1" || code=$?
     [[ $code -eq 0 ]] || fail "exit code $code"
 }
+# The X window of the program window titled exactly $1.
 find_window() {
-    timeout 30 xdotool search --sync --onlyvisible --name "$title" | head -n 1
+    local pattern
+    # shellcheck disable=SC2001,SC2016  # a regex's special characters, escaped
+    pattern=$(sed 's/[][\.*^$()+?{}|]/\\&/g' <<<"$1")
+    timeout 30 xdotool search --sync --onlyvisible --name "^$pattern\$" | head -n 1
+}
+# Waits up to 10 s for the window titled $1 to have the outer size $2 ("W x H").
+wait_for_size() {
+    local deadline=$((SECONDS + 10)) seen
+    until seen=$("$wine" "$check" --title "$1" size | tr -d '\r') && [[ $seen == "$2" ]]; do
+        ((SECONDS < deadline)) || fail "'$1' is $seen, not $2"
+        sleep 0.2
+    done
+}
+# Drags the bottom-right corner of X window $1 by ($2, $3) pixels, as a user does.
+drag_corner() {
+    # shellcheck disable=SC2034  # all set by the eval
+    local X Y WIDTH HEIGHT SCREEN WINDOW x y
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    x=$((X + WIDTH - 2)) y=$((Y + HEIGHT - 2))
+    xdotool mousemove --sync "$x" "$y" mousedown 1
+    xdotool mousemove --sync $((x + $2 / 2)) $((y + $3 / 2))
+    xdotool mousemove --sync $((x + $2)) $((y + $3)) mouseup 1
+}
+# The status bar's strip of X window $1 (its bottom 26 pixels, right of the status bar's
+# first two parts), into $2.
+status_strip() {
+    local width height
+    import -window "$1" "$work/whole.png"
+    read -r width height <<<"$(identify -format "%w %h" "$work/whole.png")"
+    convert "$work/whole.png" -crop "$((width - 460))x26+460+$((height - 26))" +repage "$2"
 }
 
 echo "Preparing the Wine prefix for the X11 display"
@@ -90,9 +123,17 @@ echo "== vuz-utility.exe on Wine's HID devices"
 start=$SECONDS
 "$wine" "$build/app/win32/vuz-utility.exe" >"$work/utility.out" 2>&1 &
 utility=$!
-window=$(find_window) || fail "vuz-utility.exe: no window titled 'ZEM VUZ Utility V1.0'"
+window=$(find_window "$utility_title") || fail "vuz-utility.exe: no window titled '$utility_title'"
 echo "window $window appeared after $((SECONDS - start)) s"
 "$wine" "$check" controls || fail "vuz-utility.exe: controls"
+design=$("$wine" "$check" size | tr -d '\r')
+echo "vuz-utility.exe: design size $design; resized to 268 x 52:"
+"$wine" "$check" resize 268 52
+wait_for_size "$utility_title" "$design"
+drag_corner "$window" -300 -60
+echo "vuz-utility.exe: the corner dragged 300 x 60 pixels in:"
+wait_for_size "$utility_title" "$design"
+"$wine" "$check" controls || fail "vuz-utility.exe: controls after the resizes"
 # After the third tick, status panel 1 reads "VUZ Device is not found."
 "$wine" "$check" panel 1 "VUZ Device is not found." 30 || fail "vuz-utility.exe: status panel"
 "$wine" "$check" status "Please connect VUZ Device." 5 || fail "vuz-utility.exe: status line"
@@ -111,14 +152,30 @@ echo "== vuz-demo.exe on the simulated bus"
 start=$SECONDS
 "$wine" "$demo" >"$work/demo.out" 2>&1 &
 demo_pid=$!
-window=$(find_window) || fail "vuz-demo.exe: no window"
-"$wine" "$check" controls || fail "vuz-demo.exe: controls"
+window=$(find_window "$demo_title") || fail "vuz-demo.exe: no window titled '$demo_title'"
+check_demo() { "$wine" "$build/tests/app/win32/vuz-window-check.exe" --title "$demo_title" "$@"; }
+check_demo controls || fail "vuz-demo.exe: controls"
 wait_for_line "log +ZEM VUZ DEMO0001 is connected\." 20 "$work/demo.out"
-"$wine" "$check" status "ZEM VUZ DEMO0001 is connected." 5
+check_demo status "ZEM VUZ DEMO0001 is connected." 5
 if [[ $screenshot == yes ]]; then
     import -window "$window" docs/screenshot-windows.png
     echo "wrote docs/screenshot-windows.png"
 fi
+# Two drags of the corner, then what is on screen against what the window draws afresh.
+design=$(check_demo size | tr -d '\r')
+drag_corner "$window" 60 20
+wait_for_size "$demo_title" "$((${design%% *} + 60)) x $((${design##* } + 20))"
+drag_corner "$window" 60 20
+wait_for_size "$demo_title" "$((${design%% *} + 120)) x $((${design##* } + 40))"
+status_strip "$window" "$work/dragged.png"
+check_demo redraw
+status_strip "$window" "$work/fresh.png"
+differ=$(compare -metric AE "$work/dragged.png" "$work/fresh.png" null: 2>&1) || true
+if [[ $differ != 0 ]]; then
+    cp "$work/dragged.png" "$work/fresh.png" "${TMPDIR:-/tmp}/" 2>/dev/null || true
+    fail "vuz-demo.exe: after two drags the status bar differs from a fresh one in $differ pixels (${TMPDIR:-/tmp}/dragged.png, fresh.png)"
+fi
+echo "vuz-demo.exe: after two drags of the corner the status bar is drawn as a fresh one"
 # From the keyboard, with real key events: "Program" has the focus once it is enabled, so
 # one Space writes one report and the program runs on.
 writes() { grep -c -E "write +to DEMO0001: 05 00 02 00 00 00 00 00" "$work/demo.out" || true; }
@@ -127,9 +184,9 @@ timeout 5 xdotool key space
 wait_for_line "write +to DEMO0001: 05 00 02 00 00 00 00 00" 10 "$work/demo.out"
 kill -0 "$demo_pid" 2>/dev/null || fail "vuz-demo.exe ended after one Space"
 [[ $(writes) -eq 1 ]] || fail "$(writes) reports written after one Space"
-"$wine" "$check" status "KVM Programmer is enabled." 5
+check_demo status "KVM Programmer is enabled." 5
 echo "vuz-demo.exe: Space on Program wrote one report"
-"$wine" "$check" click Program
+check_demo click Program
 deadline=$((SECONDS + 10))
 until [[ $(writes) -ge 2 ]]; do
     ((SECONDS < deadline)) || { cat "$work/demo.out"; fail "no write after the click on Program"; }

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program=${1:-build/default/app/demo/vuz-demo}
-title=${2:-ZEM VUZ Utility V1.0}
+title=${2:-ZEM VUZ Utility V1.0 (demo: simulated adapter)}
 out=${3:-docs/screenshot.png}
 settle=${4:-6}
 scripts/with-xvfb.sh bash -c '

@@ -3,6 +3,7 @@
 #include "app/demo/DemoDevices.h"
 #include "app/demo/DemoOutput.h"
 #include "app/demo/DemoScenario.h"
+#include "app/demo/DemoWindow.h"
 #include "app/qt/MainLoop.h"
 #include "app/qt/PlatformChatter.h"
 #include "app/qt/QtFormTimer.h"
@@ -10,8 +11,10 @@
 #include "platform/sim/SimBus.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPushButton>
 #include <memory>
+#include <string>
 
 int main(int argc, char* argv[]) {
     auto simBus = std::make_unique<platform::sim::TSimBus>();
@@ -33,6 +36,9 @@ int main(int argc, char* argv[]) {
     int exitCode = 0;
     {
         qtview::TQtMainForm window;
+        // Never to be taken for the program that drives a real adapter.
+        window.SetTitleSuffix(std::string(demo::WindowTitleSuffix));
+        window.setWindowIcon(QIcon(QStringLiteral(":/images/vuz-demo.png")));
         output.FollowLog(window.Core(), adapter);
         // Connected after the window's own handler: the write is over when this runs.
         QObject::connect(window.InProgButton(), &QPushButton::clicked, &window,

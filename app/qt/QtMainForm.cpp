@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -31,6 +32,7 @@ QString FromUtf8(const std::string& text) {
 TQtMainForm::TQtMainForm(QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()) {
     ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/images/vuz-utility.png")));
 
     QFont formFont(QStringLiteral("MS Sans Serif"));
     formFont.setPixelSize(13);
@@ -132,12 +134,21 @@ QPushButton* TQtMainForm::InProgButton() const {
     return ui->InProgButton;
 }
 
+void TQtMainForm::SetTitleSuffix(const std::string& suffix) {
+    titleSuffix = suffix;
+    setWindowTitle(FromUtf8(caption + titleSuffix));
+}
+
 void TQtMainForm::SetCaption(const std::string& text) {
-    setWindowTitle(FromUtf8(text));
+    caption = text;
+    setWindowTitle(FromUtf8(caption + titleSuffix));
 }
 
 void TQtMainForm::SetOuterSize(int width, int height) {
-    resize(width - OuterFrameWidth, height - OuterFrameHeight);
+    const QSize client(width - OuterFrameWidth, height - OuterFrameHeight);
+    // Any smaller, and the status bar covers the ball, the label and the buttons.
+    setMinimumSize(client);
+    resize(client);
 }
 
 void TQtMainForm::SetStatusText(const std::string& text) {

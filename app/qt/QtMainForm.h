@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <string>
 
 class QLabel;
 class QListWidget;
@@ -38,6 +39,8 @@ public:
     ~TQtMainForm() override;
 
     app::TMainForm& Core() const { return *core; }
+    // Shown after the caption the behaviour sets (the demo's mark); empty by default.
+    void SetTitleSuffix(const std::string& suffix);
 
     // Components, named as in the stored layout.
     QListWidget* DevListBox() const;
@@ -79,6 +82,8 @@ private:
 
     std::unique_ptr<Ui::TMainForm> ui;
     std::array<QLabel*, 3> statusPanels{};
+    std::string caption;
+    std::string titleSuffix;
     std::unique_ptr<app::TMainForm> core;
 };
 

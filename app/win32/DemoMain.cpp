@@ -4,6 +4,7 @@
 #include "app/demo/DemoDevices.h"
 #include "app/demo/DemoOutput.h"
 #include "app/demo/DemoScenario.h"
+#include "app/demo/DemoWindow.h"
 #include "app/win32/FormWindow.h"
 #include "app/win32/Layout.h"
 #include "app/win32/MessageLoop.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -60,6 +62,8 @@ int main(int argc, char* argv[]) {
     if (view.Window() == nullptr) {
         return 1;
     }
+    // Never to be taken for the program that drives a real adapter.
+    view.SetTitleSuffix(std::string(demo::WindowTitleSuffix));
     int exitCode = 0;
     {
         app::TMainForm MainForm(view, std::make_unique<app::win32::TWindowTimer>());

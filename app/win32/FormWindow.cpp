@@ -228,10 +228,14 @@ void TFormWindow::SizeStatusLabel() {
     ::InvalidateRect(window, nullptr, TRUE);
 }
 
+RECT TFormWindow::DesignOuterRect() const {
+    const RECT client{0, 0, Scaled(outerWidth - NominalFrameWidth, dpi),
+                      Scaled(outerHeight - NominalFrameHeight, dpi)};
+    return OuterRectForClient(client, WindowStyle, WindowExStyle, dpi);
+}
+
 void TFormWindow::ApplyOuterSize(bool centre) {
-    RECT client{0, 0, Scaled(outerWidth - NominalFrameWidth, dpi),
-                Scaled(outerHeight - NominalFrameHeight, dpi)};
-    const RECT outer = OuterRectForClient(client, WindowStyle, WindowExStyle, dpi);
+    const RECT outer = DesignOuterRect();
     const int width = outer.right - outer.left;
     const int height = outer.bottom - outer.top;
     if (!centre) {
@@ -260,8 +264,14 @@ void TFormWindow::ApplyDpi(UINT newDpi) {
     SizeStatusLabel();
 }
 
+void TFormWindow::SetTitleSuffix(const std::string& suffix) {
+    titleSuffix = suffix;
+    ::SetWindowTextW(window, ToWide(caption + titleSuffix).c_str());
+}
+
 void TFormWindow::SetCaption(const std::string& text) {
-    ::SetWindowTextW(window, ToWide(text).c_str());
+    caption = text;
+    ::SetWindowTextW(window, ToWide(caption + titleSuffix).c_str());
 }
 
 void TFormWindow::SetOuterSize(int width, int height) {
@@ -459,6 +469,19 @@ LRESULT TFormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         if (progStatusBar != nullptr) {
             PlaceStatusBar();
+            // The status bar moves its size grip with its right edge but leaves the old one
+            // on screen: draw it anew.
+            ::InvalidateRect(progStatusBar, nullptr, TRUE);
+        }
+        break;
+    case WM_GETMINMAXINFO:
+        // Any smaller, and the status bar covers the ball, the label and the buttons.
+        if (outerWidth > 0) {
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            const RECT outer = DesignOuterRect();
+            limits->ptMinTrackSize.x = outer.right - outer.left;
+            limits->ptMinTrackSize.y = outer.bottom - outer.top;
+            return 0;
         }
         break;
     case DpiChangedMessage: {

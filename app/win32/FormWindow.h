@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <type_traits>
 
 namespace app::win32 {
@@ -35,6 +36,8 @@ public:
     HWND Window() const { return window; }
     // Shows the window and makes it the active one.
     void Show();
+    // Shown after the caption the behaviour sets (the demo's mark); empty by default.
+    void SetTitleSuffix(const std::string& suffix);
 
     // When the window is shown, whether or not it is activated after that.
     std::function<void()> OnShow;
@@ -71,6 +74,8 @@ private:
     void PlaceControls();
     void PlaceStatusBar();
     void SizeStatusLabel();
+    // The window rectangle (frame included) of the design size at the window's DPI.
+    RECT DesignOuterRect() const;
     void ApplyOuterSize(bool centre);
     void PaintIndicator(const DRAWITEMSTRUCT& item) const;
     void RestoreFocus();
@@ -97,6 +102,8 @@ private:
     // The outer size in design pixels, as the window's behaviour gave it.
     int outerWidth = 0;
     int outerHeight = 0;
+    std::string caption;
+    std::string titleSuffix;
     COLORREF statusColour = RGB(0, 0, 255);
     bool indicatorGreen = false;
     // One serve message in flight at a time, however many calls are queued.

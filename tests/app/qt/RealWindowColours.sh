@@ -19,7 +19,7 @@ trap 'rm -rf "$work"' EXIT
 "$(dirname "$0")/../../../scripts/with-xvfb.sh" bash -c '
     set -u
     demo=$1 work=$2
-    title="ZEM VUZ Utility V1.0"
+    title="ZEM VUZ Utility V1.0 (demo: simulated adapter)"
     env -u QT_QPA_PLATFORM "$demo" > "$work/demo.log" 2>&1 & pid=$!
     trap "kill $pid 2>/dev/null; wait $pid 2>/dev/null" EXIT
     fail() {

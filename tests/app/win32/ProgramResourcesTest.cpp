@@ -51,6 +51,40 @@ TEST_P(ProgramResources, NameTheProductShortlyAndCarryTheIcon) {
     EXPECT_GE(ExtractIconExW(program.Path, -1, nullptr, nullptr, 0), 1u);
 }
 
+// The pictures of every icon in a program file, in resource order.
+std::string IconBytes(const wchar_t* path) {
+    const HMODULE module =
+        LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (module == nullptr) {
+        return {};
+    }
+    std::string bytes;
+    EnumResourceNamesW(
+        module, MAKEINTRESOURCEW(3), // RT_ICON
+        [](HMODULE from, LPCWSTR type, LPWSTR name, LONG_PTR out) -> BOOL {
+            const HRSRC found = FindResourceW(from, name, type);
+            const HGLOBAL loaded = found != nullptr ? LoadResource(from, found) : nullptr;
+            const auto* data = static_cast<const char*>(LockResource(loaded));
+            if (data != nullptr) {
+                reinterpret_cast<std::string*>(out)->append(data, SizeofResource(from, found));
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&bytes));
+    FreeLibrary(module);
+    return bytes;
+}
+
+// A user who starts the wrong program sees it in Explorer and on the taskbar.
+TEST(ProgramIcons, DemoHasItsOwnIcon) {
+    const std::string utility = IconBytes(VUZ_UTILITY_EXE);
+    const std::string demo = IconBytes(VUZ_DEMO_EXE);
+    ASSERT_FALSE(utility.empty());
+    ASSERT_FALSE(demo.empty());
+    EXPECT_NE(utility, demo);
+    EXPECT_EQ(IconBytes(VUZ_CLI_EXE), utility);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Zip, ProgramResources,
     testing::Values(TProgram{"Utility", VUZ_UTILITY_EXE, L"ZEM VUZ Utility"},

@@ -3,7 +3,11 @@
 //   vuz-window-check click Program|Exit    presses a button (BM_CLICK)
 //   vuz-window-check status TEXT SECONDS   waits until the status line reads TEXT
 //   vuz-window-check panel N TEXT SECONDS  waits until status panel N reads TEXT
-// Finds the top-level window titled exactly "ZEM VUZ Utility V1.0" (waits up to 20 s).
+//   vuz-window-check size                  prints the window's outer size, "W x H"
+//   vuz-window-check resize W H            asks for that outer size; prints the one it got
+//   vuz-window-check redraw                has the window and its controls drawn anew
+// Finds the top-level window titled exactly "ZEM VUZ Utility V1.0", or the title given
+// with --title TEXT before the command (waits up to 20 s).
 // Exit code 0 when the check holds; what it saw goes to standard output.
 #include "app/win32/Layout.h"
 
@@ -19,7 +23,7 @@ namespace {
 
 using namespace app::win32;
 
-constexpr const wchar_t* Title = L"ZEM VUZ Utility V1.0";
+constexpr const char* UtilityTitle = "ZEM VUZ Utility V1.0";
 
 struct TExpected {
     const char* Name;
@@ -52,11 +56,42 @@ template <typename Condition> bool WaitFor(Condition done, std::chrono::millisec
     return true;
 }
 
-HWND FindForm() {
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(),
+                                             static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+    return wide;
+}
+
+HWND FindForm(const std::string& title) {
+    const std::wstring wanted = Wide(title);
     HWND form = nullptr;
-    WaitFor([&form] { return (form = ::FindWindowW(nullptr, Title)) != nullptr; },
+    WaitFor([&] { return (form = ::FindWindowW(nullptr, wanted.c_str())) != nullptr; },
             std::chrono::seconds(20));
     return form;
+}
+
+void PrintOuterSize(HWND form) {
+    RECT outer{};
+    ::GetWindowRect(form, &outer);
+    std::printf("%ld x %ld\n", outer.right - outer.left, outer.bottom - outer.top);
+}
+
+int Resize(HWND form, int width, int height) {
+    // Sent to the window's thread, which has handled it when the call returns.
+    ::SetWindowPos(form, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PrintOuterSize(form);
+    return 0;
+}
+
+int Redraw(HWND form) {
+    ::RedrawWindow(form, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // A message round trip: the window's thread has painted when it answers.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    return 0;
 }
 
 std::string TextOf(HWND window) {
@@ -203,11 +238,27 @@ int WaitForPanel(HWND form, int panel, const std::string& expected, int seconds)
 } // namespace
 
 int main(int argc, char* argv[]) {
+    std::string title = UtilityTitle;
+    if (argc > 2 && std::string(argv[1]) == "--title") {
+        title = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     const std::string command = argc > 1 ? argv[1] : "";
-    const HWND form = FindForm();
+    const HWND form = FindForm(title);
     if (form == nullptr) {
-        std::printf("no window titled \"ZEM VUZ Utility V1.0\"\n");
+        std::printf("no window titled \"%s\"\n", title.c_str());
         return 1;
+    }
+    if (command == "size") {
+        PrintOuterSize(form);
+        return 0;
+    }
+    if (command == "resize" && argc > 3) {
+        return Resize(form, std::atoi(argv[2]), std::atoi(argv[3]));
+    }
+    if (command == "redraw") {
+        return Redraw(form);
     }
     if (command == "controls") {
         return CheckControls(form);
@@ -221,7 +272,7 @@ int main(int argc, char* argv[]) {
     if (command == "panel" && argc > 4) {
         return WaitForPanel(form, std::atoi(argv[2]), argv[3], std::atoi(argv[4]));
     }
-    std::printf("usage: vuz-window-check controls | click Program|Exit | status TEXT SECONDS |"
-                " panel INDEX TEXT SECONDS\n");
+    std::printf("usage: vuz-window-check [--title TEXT] controls | click Program|Exit |"
+                " status TEXT SECONDS | panel INDEX TEXT SECONDS | size | resize W H | redraw\n");
     return 2;
 }
