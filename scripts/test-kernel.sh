@@ -7,7 +7,8 @@
 # from the kernel's uevent socket (no udevd), "udev" starts systemd-udevd in the guest.
 # Needs root (apt, 9p export of /). Usage:
 #   scripts/test-kernel.sh [--mode kernel|udev|both] [scenario ...]
-#   scenarios: list program watch gadget reuse window (default: all)
+#   scenarios: list program watch gadget reuse window soak speed (default: all)
+#   SOAK_CYCLES (default 200) and SPEED_ROUNDS (default 10) size the soak and speed runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$(pwd)
@@ -18,14 +19,15 @@ if [[ "${1:-}" == --mode ]]; then
     shift 2
 fi
 scenarios=("$@")
-[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window)
+[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window soak speed)
 
 [[ $(id -u) -eq 0 ]] || { echo "test-kernel.sh: needs root" >&2; exit 1; }
-scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool
+scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool \
+    libhidapi-dev
 build=$source/build/default
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
-    --target vuz-cli vuz-utility vuz-uhid-adapter vuz-open-gate
+    --target vuz-cli vuz-utility vuz-uhid-adapter vuz-open-gate vuz-hidapi-poll
 
 kernel_dir=$source/build/kernel
 release=$(tests/kernel/fetch-kernel.sh "$kernel_dir")
@@ -49,6 +51,8 @@ BUILD=$build
 SOURCE=$source
 SCENARIOS="${scenarios[*]}"
 UDEV=$([[ $run == udev ]] && echo 1 || echo 0)
+SOAK_CYCLES=${SOAK_CYCLES:-200}
+SPEED_ROUNDS=${SPEED_ROUNDS:-10}
 EOF
     events="the kernel's uevent socket (no udevd)"
     [[ $run == udev ]] && events="systemd-udevd"
