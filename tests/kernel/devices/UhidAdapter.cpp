@@ -82,19 +82,18 @@ struct TOptions {
 
 std::optional<TOptions> ParseArguments(int argc, char* argv[]) {
     TOptions options;
-    int flags = 0;
-    for (int i = 1; i < argc; i += 2) {
+    for (int i = 1; i < argc;) {
         const std::string_view key = argv[i];
         if (key == "--timestamps") {
             options.timestamps = true;
-            ++flags;
-            --i;
+            ++i;
             continue;
         }
         if (i + 1 >= argc) {
             return std::nullopt;
         }
         const std::string value = argv[i + 1];
+        i += 2;
         if (key == "--name") {
             options.name = value;
         } else if (key == "--serial") {
@@ -113,8 +112,7 @@ std::optional<TOptions> ParseArguments(int argc, char* argv[]) {
             return std::nullopt;
         }
     }
-    if ((argc - flags) % 2 == 0 || options.log.empty() ||
-        options.control.empty() == options.churnUntil.empty()) {
+    if (options.log.empty() || options.control.empty() == options.churnUntil.empty()) {
         return std::nullopt;
     }
     return options;
