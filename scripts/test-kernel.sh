@@ -7,7 +7,9 @@
 # from the kernel's uevent socket (no udevd), "udev" starts systemd-udevd in the guest.
 # Needs root (apt, 9p export of /). Usage:
 #   scripts/test-kernel.sh [--mode kernel|udev|both] [scenario ...]
-#   scenarios: list program watch gadget reuse window (default: all)
+#   scenarios: list program watch gadget reuse window soak speed (default: all)
+#   SCENARIO@MODE (e.g. soak@udev) runs that scenario in that mode only.
+#   SOAK_CYCLES (default 200) and SPEED_ROUNDS (default 10) size the soak and speed runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$(pwd)
@@ -18,14 +20,15 @@ if [[ "${1:-}" == --mode ]]; then
     shift 2
 fi
 scenarios=("$@")
-[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window)
+[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window soak speed)
 
 [[ $(id -u) -eq 0 ]] || { echo "test-kernel.sh: needs root" >&2; exit 1; }
-scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool
+scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool \
+    libhidapi-dev
 build=$source/build/default
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
-    --target vuz-cli vuz-utility vuz-uhid-adapter vuz-open-gate
+    --target vuz-cli vuz-utility vuz-uhid-adapter vuz-open-gate vuz-hidapi-poll
 
 kernel_dir=$source/build/kernel
 release=$(tests/kernel/fetch-kernel.sh "$kernel_dir")
@@ -39,6 +42,11 @@ esac
 
 status=0
 for run in "${modes[@]}"; do
+    here=()
+    for scenario in "${scenarios[@]}"; do
+        [[ $scenario != *@* || ${scenario#*@} == "$run" ]] && here+=("${scenario%@*}")
+    done
+    [[ ${#here[@]} -gt 0 ]] || continue
     results=$kernel_dir/results-$run
     rm -rf "$results"
     mkdir -p "$results"
@@ -47,24 +55,29 @@ RESULTS=$results
 RUNNER=$source/tests/kernel/guest/run.sh
 BUILD=$build
 SOURCE=$source
-SCENARIOS="${scenarios[*]}"
+SCENARIOS="${here[*]}"
 UDEV=$([[ $run == udev ]] && echo 1 || echo 0)
+SOAK_CYCLES=${SOAK_CYCLES:-200}
+SPEED_ROUNDS=${SPEED_ROUNDS:-10}
 EOF
     events="the kernel's uevent socket (no udevd)"
     [[ $run == udev ]] && events="systemd-udevd"
-    echo "== real kernel ($release), device events from $events: ${scenarios[*]}"
+    echo "== real kernel ($release), device events from $events: ${here[*]}"
     started=$SECONDS
     # Each scenario has 10 minutes in the guest; boot and power-off take well under one.
     vm_status=0
     tests/kernel/run-vm.sh "$kernel_dir/$release/boot/vmlinuz-$release" \
-        "$kernel_dir/initramfs.cpio.gz" "$results" $((120 + 600 * ${#scenarios[@]})) ||
+        "$kernel_dir/initramfs.cpio.gz" "$results" $((120 + 600 * ${#here[@]})) ||
         vm_status=$?
-    echo "   guest ran $((SECONDS - started)) s"
+    echo "   guest ran $((SECONDS - started)) s:$(for scenario in "${here[@]}"; do
+        awk -v name="$scenario" '{ printf " %s %.0f s", name, $2 - $1 }' \
+            "$results/$scenario/time" 2>/dev/null
+    done)"
     if [[ $vm_status -ne 0 ]] || ! grep -q "vuz-init: runner ended" "$results/console.log"; then
         echo "FAIL: the guest did not complete (QEMU status $vm_status); its console:"
         tail -n 40 "$results/console.log" || true
         status=1
     fi
-    /usr/bin/python3 tests/kernel/check/check.py "$results" "${scenarios[@]}" || status=1
+    /usr/bin/python3 tests/kernel/check/check.py "$results" "${here[@]}" || status=1
 done
 exit "$status"

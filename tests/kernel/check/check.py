@@ -9,6 +9,9 @@ import json
 import os
 import sys
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
+import endurance  # noqa: E402  (the soak and speed checks)
+
 ADAPTER = (0x0416, 0x8249)
 PROGRAM_REPORT = "output 05 00 02 00 00 00 00 00"
 
@@ -294,7 +297,9 @@ def check_gadget(out):
 
 
 SCENARIOS = {"list": check_list, "program": check_program, "watch": check_watch,
-             "reuse": check_reuse, "window": check_window, "gadget": check_gadget}
+             "reuse": check_reuse, "window": check_window, "gadget": check_gadget,
+             "soak": lambda out: endurance.check_soak(out, check),
+             "speed": lambda out: endurance.check_speed(out, check)}
 
 
 def main():

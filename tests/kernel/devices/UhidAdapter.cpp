@@ -4,11 +4,16 @@
 //   created / start / open / close / output 05 00 02 00 00 00 00 00 / destroyed
 // Commands come one per line through a FIFO: "input 05 01 02 ..." sends an input report,
 // "destroy" removes the device and ends the program; SIGTERM and SIGINT do the same.
+// "unplug" removes the device and "plug" creates it again, the program staying (a soak
+// plugs and unplugs the same adapter hundreds of times without starting a process each time).
+// With --timestamps, each log line starts with the monotonic clock's time in seconds, e.g.
+// "12.345678 created" (taken just before the kernel is asked to create the device).
 // With --churn-until FILE instead of --control, the device is created and destroyed again
 // and again (each time once the kernel has started it) until FILE exists; the log then
 // says how often ("cycles N").
 // Usage: vuz-uhid-adapter --name NAME --serial SERIAL --log FILE
 //                         (--control FIFO | --churn-until FILE) [--vendor HEX] [--product HEX]
+//                         [--timestamps]
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -23,6 +28,7 @@
 #include <string>
 #include <string_view>
 #include <sys/signalfd.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -71,13 +77,23 @@ struct TOptions {
     std::string churnUntil;
     std::uint32_t vendor = 0x0416;
     std::uint32_t product = 0x8249;
+    bool timestamps = false;
 };
 
 std::optional<TOptions> ParseArguments(int argc, char* argv[]) {
     TOptions options;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc;) {
         const std::string_view key = argv[i];
+        if (key == "--timestamps") {
+            options.timestamps = true;
+            ++i;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            return std::nullopt;
+        }
         const std::string value = argv[i + 1];
+        i += 2;
         if (key == "--name") {
             options.name = value;
         } else if (key == "--serial") {
@@ -96,8 +112,7 @@ std::optional<TOptions> ParseArguments(int argc, char* argv[]) {
             return std::nullopt;
         }
     }
-    if (argc % 2 == 0 || options.log.empty() ||
-        options.control.empty() == options.churnUntil.empty()) {
+    if (options.log.empty() || options.control.empty() == options.churnUntil.empty()) {
         return std::nullopt;
     }
     return options;
@@ -105,7 +120,8 @@ std::optional<TOptions> ParseArguments(int argc, char* argv[]) {
 
 class TLog {
 public:
-    explicit TLog(const std::string& path) : file(std::fopen(path.c_str(), "a")) {}
+    TLog(const std::string& path, bool timestamps)
+        : file(std::fopen(path.c_str(), "a")), timestamps(timestamps) {}
     TLog(const TLog&) = delete;
     TLog& operator=(const TLog&) = delete;
     ~TLog() {
@@ -116,7 +132,12 @@ public:
     explicit operator bool() const { return file != nullptr; }
 
     // Each line is flushed at once: the test reads the log while the device lives.
-    void Line(const std::string& text) {
+    void Line(const std::string& text) { Line(text, Now()); }
+
+    void Line(const std::string& text, const timespec& at) {
+        if (timestamps) {
+            std::fprintf(file, "%lld.%06ld ", static_cast<long long>(at.tv_sec), at.tv_nsec / 1000);
+        }
         std::fprintf(file, "%s\n", text.c_str());
         std::fflush(file);
     }
@@ -131,8 +152,15 @@ public:
         Line(text);
     }
 
+    static timespec Now() {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return now;
+    }
+
 private:
     std::FILE* file;
+    bool timestamps;
 };
 
 bool Send(int uhid, const uhid_event& event) {
@@ -279,11 +307,11 @@ int main(int argc, char* argv[]) {
     if (!options) {
         std::fprintf(stderr,
                      "usage: %s --name NAME --serial SERIAL --log FILE --control FIFO "
-                     "[--vendor HEX] [--product HEX]\n",
+                     "[--vendor HEX] [--product HEX] [--timestamps]\n",
                      argv[0]);
         return 64;
     }
-    TLog log(options->log);
+    TLog log(options->log, options->timestamps);
     if (!log) {
         std::perror(options->log.c_str());
         return 1;
@@ -304,11 +332,13 @@ int main(int argc, char* argv[]) {
         log.Line(std::string("error ") + std::strerror(errno));
         return 1;
     }
+    timespec createdAt = TLog::Now();
     if (!Create(uhid.Get(), *options)) {
         log.Line(std::string("error create: ") + std::strerror(errno));
         return 1;
     }
-    log.Line("created");
+    log.Line("created", createdAt);
+    bool plugged = true;
 
     std::string pending;
     bool running = true;
@@ -340,6 +370,18 @@ int main(int argc, char* argv[]) {
                 pending.erase(0, end + 1);
                 if (command == "destroy") {
                     running = false;
+                } else if (command == "unplug" && plugged) {
+                    // What the kernel queued before the removal belongs to this device.
+                    ServeKernel(uhid.Get(), log);
+                    plugged = !Destroy(uhid.Get());
+                    log.Line(plugged ? std::string("error unplug: ") + std::strerror(errno)
+                                     : std::string("destroyed"));
+                } else if (command == "plug" && !plugged) {
+                    createdAt = TLog::Now();
+                    plugged = Create(uhid.Get(), *options);
+                    log.Line(plugged ? std::string("created")
+                                     : std::string("error plug: ") + std::strerror(errno),
+                             createdAt);
                 } else if (command.starts_with("input ")) {
                     const bool sent = SendInput(uhid.Get(), std::string_view(command).substr(6));
                     log.Line(std::string(sent ? "sent " : "error sending ") + command.substr(6));
@@ -351,7 +393,9 @@ int main(int argc, char* argv[]) {
     }
     // What the kernel queued before the end is logged too.
     ServeKernel(uhid.Get(), log);
-    Destroy(uhid.Get());
-    log.Line("destroyed");
+    if (plugged) {
+        Destroy(uhid.Get());
+        log.Line("destroyed");
+    }
     return 0;
 }
