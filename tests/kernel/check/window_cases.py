@@ -1,0 +1,112 @@
+"""The host's checks of the window cases (windowplug, windowlate): vuz-utility on Xvfb in the
+guest. The guest records when it did what ($out/events), the status line's colours read from
+the window's pixels, the program's hidden event log as recorded by the preloaded log tap
+($out/window-log), the adapter's log and the program's exit code.
+
+Each check_* takes the rig's check module (check, read, lines, outputs) and the scenario's
+results directory.
+"""
+import os
+
+BLUE, RED = "#0000FF", "#FF0000"
+NOT_FOUND = "VUZ Device is not found."
+
+
+def timed_lines(rig, path):
+    """[(seconds, text)] of a file of "SECONDS TEXT" lines."""
+    result = []
+    for line in rig.read(path, "").splitlines():
+        stamp, _, text = line.partition(" ")
+        try:
+            result.append((float(stamp), text))
+        except ValueError:
+            pass
+    return result
+
+
+def when(events, what):
+    return next((stamp for stamp, text in events if text == what), None)
+
+
+def log_between(log, start, end=None):
+    return [text for stamp, text in log
+            if (start is None or stamp >= start) and (end is None or stamp < end)]
+
+
+def colours(rig, out, name):
+    return (rig.read(os.path.join(out, f"{name}.colours")) or "").split()
+
+
+def check_colour(rig, out, scenario, name, colour, what):
+    seen = colours(rig, out, name)
+    named = [word for code, word in (("#008000", "green"), (BLUE, "blue"), (RED, "red"))
+             if code in seen]
+    rig.check(colour in seen, f"{scenario}: {what} (status line {colour} in the window's pixels)",
+              f"the status line's text colours: {named or 'none of green, blue, red'}")
+
+
+def check_windowplug(rig, out):
+    name = "windowplug"
+    events = timed_lines(rig, os.path.join(out, "events"))
+    log = timed_lines(rig, os.path.join(out, "window-log"))
+    # The window's first rebuild ("Scanning..." in its log) comes when it is shown.
+    listening, plugged = when(events, "listening"), when(events, "plugged")
+    first_line = log[0][0] if log else None
+    rig.check(listening is not None and plugged is not None and first_line is not None and
+              listening < plugged < first_line and when(events, "no window yet") is not None,
+              f"{name}: the adapter was created after the program started listening for device "
+              "events, before its window showed", f"events {events}, first log line at "
+              f"{first_line}")
+    check_colour(rig, out, name, "connected", BLUE, "\"ZEM VUZ KRN00006 is connected.\"")
+    unplugged = when(events, "unplugging")
+    connected_line = "ZEM VUZ KRN00006 is connected."
+    rig.check(connected_line in log_between(log, None, unplugged),
+              f"{name}: the event log says \"{connected_line}\"", log_between(log, None, None))
+    written = rig.outputs(out, "KRN00006")
+    rig.check(written == [rig.PROGRAM_REPORT], f"{name}: one Program click wrote one report "
+              "05 00 02 00 00 00 00 00", written)
+    check_colour(rig, out, name, "not-found", RED,
+                 "after the unplug: \"Please connect VUZ Device.\"")
+    after = log_between(log, unplugged)
+    rig.check(NOT_FOUND in after, f"{name}: after the unplug the event log says \"{NOT_FOUND}\"",
+              after)
+    errors = [text for _, text in log if text.startswith("READ ERROR")]
+    rig.check(len(errors) <= 1, f"{name}: at most one READ ERROR line", errors)
+    rig.check(not [t for t in log_between(log, None) if t.startswith("WRITE ERROR")],
+              f"{name}: no WRITE ERROR line", log_between(log, None))
+    print(f"     {name}: event log: " + " | ".join(text for _, text in log))
+    close = when(events, "close")
+    rig.check(close is not None and when(events, "ended") is not None,
+              f"{name}: closing the window (WM_DELETE_WINDOW) ends the program", events)
+    rig.check(rig.read(os.path.join(out, "utility.rc"), "").strip() == "0",
+              f"{name}: exit code 0 after the close", rig.read(os.path.join(out, "utility.rc")))
+
+
+def check_windowlate(rig, out):
+    name = "windowlate"
+    events = timed_lines(rig, os.path.join(out, "events"))
+    log = timed_lines(rig, os.path.join(out, "window-log"))
+    plugged = when(events, "plugged")
+    check_colour(rig, out, name, "not-found", RED,
+                 "without the adapter: \"Please connect VUZ Device.\"")
+    rig.check(NOT_FOUND in log_between(log, None, plugged),
+              f"{name}: before the plug the event log says \"{NOT_FOUND}\"", log)
+    check_colour(rig, out, name, "connected", BLUE,
+                 "the adapter plugged later: \"ZEM VUZ KRN00007 is connected.\"")
+    connected_line = "ZEM VUZ KRN00007 is connected."
+    rig.check(plugged is not None and connected_line in log_between(log, plugged),
+              f"{name}: after the plug the event log says \"{connected_line}\"", log)
+    rig.check(rig.outputs(out, "KRN00007") == [], f"{name}: nothing written without a click",
+              rig.outputs(out, "KRN00007"))
+    sigterm, ended = when(events, "sigterm"), when(events, "ended")
+    rig.check(sigterm is not None and ended is not None,
+              f"{name}: SIGTERM ends the program within 10 s", events)
+    if sigterm is not None and ended is not None:
+        print(f"     {name}: ended {ended - sigterm:.1f} s after SIGTERM")
+    rc = rig.read(os.path.join(out, "utility.rc"), "").strip()
+    rig.check(rc in ("0", "143"), f"{name}: exit status 0 or terminated by SIGTERM (143)", rc)
+
+
+def scenarios(rig):
+    return {"windowplug": lambda out: check_windowplug(rig, out),
+            "windowlate": lambda out: check_windowlate(rig, out)}
