@@ -27,7 +27,7 @@ build=$source/build/default
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
     --target vuz-cli vuz-utility vuz-uhid-adapter vuz-open-gate vuz-log-tap \
-    vuz-event-gate
+    vuz-event-gate vuz-label-render
 
 kernel_dir=$source/build/kernel
 release=$(tests/kernel/fetch-kernel.sh "$kernel_dir")

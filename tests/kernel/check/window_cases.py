@@ -7,6 +7,7 @@ Each check_* takes the rig's check module (check, read, lines, outputs) and the 
 results directory.
 """
 import os
+import subprocess
 
 BLUE, RED = "#0000FF", "#FF0000"
 NOT_FOUND = "VUZ Device is not found."
@@ -45,6 +46,31 @@ def check_colour(rig, out, scenario, name, colour, what):
               f"the status line's text colours: {named or 'none of green, blue, red'}")
 
 
+def check_label_text(rig, out, scenario, name, text):
+    """The status line in the screenshot NAME.png against the guest's rendering of TEXT in
+    the window's font and colour (NAME-reference.png), pixel for pixel (ImageMagick)."""
+    shot = os.path.join(out, f"{name}.png")
+    reference = os.path.join(out, f"{name}-reference.png")
+    label = os.path.join(out, f"{name}-label.png")
+    what = f"{scenario}: the status line reads \"{text}\" (its pixels are a rendering of it)"
+    if not (os.path.exists(shot) and os.path.exists(reference)):
+        rig.check(False, what, "no screenshot or no rendering; " +
+                  (rig.read(os.path.join(out, "render.log")) or ""))
+        return
+    try:
+        size = subprocess.run(["identify", "-format", "%wx%h", reference], check=True,
+                              capture_output=True, text=True).stdout.strip()
+        subprocess.run(["convert", shot, "-crop", f"{size}+53+18", "+repage", label],
+                       check=True, capture_output=True)
+        compared = subprocess.run(["compare", "-metric", "AE", label, reference, "null:"],
+                                  capture_output=True, text=True)
+    except (OSError, subprocess.CalledProcessError) as error:
+        rig.check(False, what, f"ImageMagick: {error}")
+        return
+    rig.check(compared.returncode == 0, what,
+              f"{compared.stderr.strip()} pixels differ ({label} against {reference})")
+
+
 def check_windowplug(rig, out):
     name = "windowplug"
     events = timed_lines(rig, os.path.join(out, "events"))
@@ -67,6 +93,7 @@ def check_windowplug(rig, out):
               "05 00 02 00 00 00 00 00", written)
     check_colour(rig, out, name, "not-found", RED,
                  "after the unplug: \"Please connect VUZ Device.\"")
+    check_label_text(rig, out, name, "not-found", "Please connect VUZ Device.")
     after = log_between(log, unplugged)
     rig.check(NOT_FOUND in after, f"{name}: after the unplug the event log says \"{NOT_FOUND}\"",
               after)
@@ -94,6 +121,7 @@ def check_windowlate(rig, out):
     check_colour(rig, out, name, "connected", BLUE,
                  "the adapter plugged later: \"ZEM VUZ KRN00007 is connected.\"")
     connected_line = "ZEM VUZ KRN00007 is connected."
+    check_label_text(rig, out, name, "connected", connected_line)
     rig.check(plugged is not None and connected_line in log_between(log, plugged),
               f"{name}: after the plug the event log says \"{connected_line}\"", log)
     rig.check(rig.outputs(out, "KRN00007") == [], f"{name}: nothing written without a click",

@@ -66,6 +66,13 @@ wait_colour() {
     return 1
 }
 
+# render_label NAME TEXT COLOUR: the status line as the window draws it with this text, as
+# $out/NAME-reference.png, for the host to compare with the window's pixels.
+render_label() {
+    timeout 120 "$BUILD/tests/kernel/vuz-label-render" "$2" "$3" "$out/$1-reference.png" \
+        >>"$out/render.log" 2>&1
+}
+
 window_id() {
     xdotool search --name "^$title\$" | head -1
 }

@@ -8,6 +8,8 @@ source "$GUEST/lib.sh"
 source "$GUEST/window-lib.sh"
 
 start_utility
+render_label connected "ZEM VUZ KRN00007 is connected." "#0000FF" &
+render=$!
 wait_shown
 wait_colour not-found "#FF0000" 90 || fail "the window did not show the adapter missing"
 start_device KRN00007 "ZEM VUZ Device"
@@ -16,3 +18,4 @@ wait_colour connected "#0000FF" 60 || fail "the adapter plugged later was not co
 kill -TERM "$utility"
 note sigterm
 wait_ended 10
+wait "$render"

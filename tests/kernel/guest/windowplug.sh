@@ -14,6 +14,8 @@ export VUZ_EVENT_GATE=/tmp/vuz-event-gate
 rm -rf "$VUZ_EVENT_GATE"
 mkdir -p "$VUZ_EVENT_GATE"
 start_utility "$BUILD/tests/kernel/vuz-event-gate.so"
+render_label not-found "Please connect VUZ Device." "#FF0000" &
+render=$!
 wait_until 1200 test -e "$VUZ_EVENT_GATE/bound" || fail "vuz-utility did not bind an event socket"
 note listening
 shown && note "window showed before the adapter" || note "no window yet"
@@ -36,3 +38,4 @@ wait_until 100 grep -q " VUZ Device is not found.\$" "$out/window-log" ||
 python3 "$GUEST/close-window.py" "$window" || fail "cannot send WM_DELETE_WINDOW"
 note close
 wait_ended 30
+wait "$render"
