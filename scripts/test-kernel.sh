@@ -19,7 +19,8 @@ if [[ "${1:-}" == --mode ]]; then
     shift 2
 fi
 scenarios=("$@")
-[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window hotplug gadgetwatch windowplug windowlate)
+[[ ${#scenarios[@]} -gt 0 ]] ||
+    scenarios=(list program watch gadget reuse window hotplug gadgetwatch windowplug windowlate)
 
 [[ $(id -u) -eq 0 ]] || { echo "test-kernel.sh: needs root" >&2; exit 1; }
 scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool
