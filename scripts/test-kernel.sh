@@ -7,7 +7,8 @@
 # from the kernel's uevent socket (no udevd), "udev" starts systemd-udevd in the guest.
 # Needs root (apt, 9p export of /). Usage:
 #   scripts/test-kernel.sh [--mode kernel|udev|both] [scenario ...]
-#   scenarios: list program watch gadget reuse window soak speed (default: all)
+#   scenarios: list program watch gadget reuse window soak speed hotplug gadgetwatch
+#              windowplug windowlate (default: all)
 #   SCENARIO@MODE (e.g. soak@udev) runs that scenario in that mode only.
 #   SOAK_CYCLES (default 200) and SPEED_ROUNDS (default 10) size the soak and speed runs.
 set -euo pipefail
@@ -20,7 +21,8 @@ if [[ "${1:-}" == --mode ]]; then
     shift 2
 fi
 scenarios=("$@")
-[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window soak speed)
+[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window soak speed
+    hotplug gadgetwatch windowplug windowlate)
 
 [[ $(id -u) -eq 0 ]] || { echo "test-kernel.sh: needs root" >&2; exit 1; }
 scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool \
@@ -28,7 +30,8 @@ scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xd
 build=$source/build/default
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" \
-    --target vuz-cli vuz-utility vuz-uhid-adapter vuz-open-gate vuz-hidapi-poll
+    --target vuz-cli vuz-utility vuz-uhid-adapter vuz-open-gate vuz-hidapi-poll vuz-log-tap \
+    vuz-event-gate vuz-label-render
 
 kernel_dir=$source/build/kernel
 release=$(tests/kernel/fetch-kernel.sh "$kernel_dir")
@@ -66,9 +69,16 @@ EOF
     started=$SECONDS
     # Each scenario has 10 minutes in the guest; boot and power-off take well under one.
     vm_status=0
+    limit=$((120 + 600 * ${#here[@]}))
+    # QEMU's monitor, driven from here at the guest's request (results/monitor/).
+    qmp=$kernel_dir/qmp-$run.sock
+    rm -f "$qmp"
+    tests/kernel/monitor.py "$qmp" "$results/monitor" "$limit" >"$results/monitor.log" 2>&1 &
+    monitor=$!
     tests/kernel/run-vm.sh "$kernel_dir/$release/boot/vmlinuz-$release" \
-        "$kernel_dir/initramfs.cpio.gz" "$results" $((120 + 600 * ${#here[@]})) ||
-        vm_status=$?
+        "$kernel_dir/initramfs.cpio.gz" "$results" "$limit" "$qmp" || vm_status=$?
+    kill "$monitor" 2>/dev/null || true
+    wait "$monitor" 2>/dev/null || true
     echo "   guest ran $((SECONDS - started)) s:$(for scenario in "${here[@]}"; do
         awk -v name="$scenario" '{ printf " %s %.0f s", name, $2 - $1 }' \
             "$results/$scenario/time" 2>/dev/null

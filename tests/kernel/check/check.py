@@ -301,6 +301,13 @@ SCENARIOS = {"list": check_list, "program": check_program, "watch": check_watch,
              "soak": lambda out: endurance.check_soak(out, check),
              "speed": lambda out: endurance.check_speed(out, check)}
 
+# Scenarios checked in their own files; they use this module's helpers.
+import watch_cases  # noqa: E402
+import window_cases  # noqa: E402
+
+SCENARIOS.update(watch_cases.scenarios(sys.modules[__name__]))
+SCENARIOS.update(window_cases.scenarios(sys.modules[__name__]))
+
 
 def main():
     results = sys.argv[1]

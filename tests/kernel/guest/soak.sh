@@ -200,6 +200,9 @@ for ((cycle = 2; cycle <= cycles; cycle++)); do
             "$cli" program --wait 30 >"$scratch/program.out" 2>"$scratch/program.err"
             echo "$cycle after $?" >>"$out/cycles"
         fi
+        # Unplugged only once watch has seen it, as a hand pulls an adapter seconds later:
+        # through udevd a device that has gone before udevd announces it is never listed.
+        watch_saw "$cycle" arrival
         plug_command unplug
     fi
     program_record "$cycle"
