@@ -7,7 +7,8 @@
 # from the kernel's uevent socket (no udevd), "udev" starts systemd-udevd in the guest.
 # Needs root (apt, 9p export of /). Usage:
 #   scripts/test-kernel.sh [--mode kernel|udev|both] [scenario ...]
-#   scenarios: list program watch gadget reuse window (default: all)
+#   scenarios: list program watch gadget reuse window wine (default: all; wine runs in the
+#   udev mode only: tests/kernel/wine-prefix.sh prepares it, VUZ_WINDOWS_BUILD as there)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$(pwd)
@@ -18,7 +19,7 @@ if [[ "${1:-}" == --mode ]]; then
     shift 2
 fi
 scenarios=("$@")
-[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window)
+[[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window wine)
 
 [[ $(id -u) -eq 0 ]] || { echo "test-kernel.sh: needs root" >&2; exit 1; }
 scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool
@@ -30,6 +31,7 @@ cmake --build --preset default -j "$(nproc)" \
 kernel_dir=$source/build/kernel
 release=$(tests/kernel/fetch-kernel.sh "$kernel_dir")
 tests/kernel/make-initramfs.sh "$kernel_dir/$release" "$release" "$kernel_dir/initramfs.cpio.gz"
+[[ " ${scenarios[*]} " == *" wine "* ]] && tests/kernel/wine-prefix.sh "$kernel_dir/wine"
 
 case "$mode" in
 both) modes=(kernel udev) ;;

@@ -296,6 +296,11 @@ def check_gadget(out):
 SCENARIOS = {"list": check_list, "program": check_program, "watch": check_watch,
              "reuse": check_reuse, "window": check_window, "gadget": check_gadget}
 
+# Scenarios checked in their own files; they use this module's helpers.
+import wine_case  # noqa: E402
+
+SCENARIOS.update(wine_case.scenarios(sys.modules[__name__]))
+
 
 def main():
     results = sys.argv[1]
