@@ -196,7 +196,7 @@ def check_wine(rig, out):
     print_times(rig, out)
     tries = (rig.read(os.path.join(out, "ready.tries"), "") or "").strip()
     if tries not in ("", "1"):
-        print(f"     wine: Wine's desktop was ready for the programs' windows at try {tries}")
+        print(f"     wine: the first program got the system's HID services at try {tries}")
     check_list(rig, out)
     check_program(rig, out, "program", "KRNW0001", "program")
     rig.check(rig.outputs(out, "KRNW0001") == [rig.PROGRAM_REPORT],

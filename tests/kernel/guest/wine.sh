@@ -41,10 +41,10 @@ start_device KRNW0001 "ZEM VUZ Device"
 step wine-start
 "$wineserver" -p
 "$wine" cmd /c exit >/dev/null 2>&1
-# The first window of any program starts Wine's desktop process and waits a few seconds for
-# it; under emulation on a busy host that may not be enough, and the window (here, the
-# programs' hidden notification window) cannot be made. Wait for the desktop: until a
-# program's window can be made, at most four tries.
+# Under emulation on a busy host the first programs sometimes end at once with "the
+# system's HID services cannot be used" (their hidden notification window or the system's
+# HID libraries were not to be had; the cause is not known yet). Wait until a program gets
+# them, at most four tries; a later program may still meet it, and the check then fails.
 for ((try = 1; try <= 4; try++)); do
     "$wine" "$cli" list >"$out/ready.log" 2>&1 && break
 done
