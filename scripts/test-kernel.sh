@@ -8,7 +8,8 @@
 # Needs root (apt, 9p export of /). Usage:
 #   scripts/test-kernel.sh [--mode kernel|udev|both] [scenario ...]
 #   scenarios: list program watch gadget reuse window soak speed hotplug gadgetwatch
-#              windowplug windowlate (default: all)
+#              windowplug windowlate wine (default: all; wine runs in the udev mode only:
+#              tests/kernel/wine-prefix.sh prepares it, VUZ_WINDOWS_BUILD as there)
 #   SCENARIO@MODE (e.g. soak@udev) runs that scenario in that mode only.
 #   SOAK_CYCLES (default 200) and SPEED_ROUNDS (default 10) size the soak and speed runs.
 set -euo pipefail
@@ -22,7 +23,7 @@ if [[ "${1:-}" == --mode ]]; then
 fi
 scenarios=("$@")
 [[ ${#scenarios[@]} -gt 0 ]] || scenarios=(list program watch gadget reuse window soak speed
-    hotplug gadgetwatch windowplug windowlate)
+    hotplug gadgetwatch windowplug windowlate wine)
 
 [[ $(id -u) -eq 0 ]] || { echo "test-kernel.sh: needs root" >&2; exit 1; }
 scripts/install-deps.sh qemu-system-x86 busybox-static cpio kmod udev python3 xdotool \
@@ -36,6 +37,7 @@ cmake --build --preset default -j "$(nproc)" \
 kernel_dir=$source/build/kernel
 release=$(tests/kernel/fetch-kernel.sh "$kernel_dir")
 tests/kernel/make-initramfs.sh "$kernel_dir/$release" "$release" "$kernel_dir/initramfs.cpio.gz"
+[[ " ${scenarios[*]} " =~ " wine"(@[a-z]+)?" " ]] && tests/kernel/wine-prefix.sh "$kernel_dir/wine"
 
 case "$mode" in
 both) modes=(kernel udev) ;;

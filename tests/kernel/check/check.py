@@ -308,6 +308,11 @@ import window_cases  # noqa: E402
 SCENARIOS.update(watch_cases.scenarios(sys.modules[__name__]))
 SCENARIOS.update(window_cases.scenarios(sys.modules[__name__]))
 
+# Scenarios checked in their own files; they use this module's helpers.
+import wine_case  # noqa: E402
+
+SCENARIOS.update(wine_case.scenarios(sys.modules[__name__]))
+
 
 def main():
     results = sys.argv[1]
