@@ -157,6 +157,16 @@ check_demo() { "$wine" "$build/tests/app/win32/vuz-window-check.exe" --title "$d
 check_demo controls || fail "vuz-demo.exe: controls"
 wait_for_line "log +ZEM VUZ DEMO0001 is connected\." 20 "$work/demo.out"
 check_demo status "ZEM VUZ DEMO0001 is connected." 5
+# From the keyboard, with real key events: "Program" has the focus once it is enabled, so
+# one Space writes one report and the program runs on.
+writes() { grep -c -E "write +to DEMO0001: 05 00 02 00 00 00 00 00" "$work/demo.out" || true; }
+timeout 5 xdotool windowfocus --sync "$window" || true
+timeout 5 xdotool key space
+wait_for_line "write +to DEMO0001: 05 00 02 00 00 00 00 00" 10 "$work/demo.out"
+kill -0 "$demo_pid" 2>/dev/null || fail "vuz-demo.exe ended after one Space"
+[[ $(writes) -eq 1 ]] || fail "$(writes) reports written after one Space"
+check_demo status "KVM Programmer is enabled." 5
+echo "vuz-demo.exe: Space on Program wrote one report"
 if [[ $screenshot == yes ]]; then
     import -window "$window" docs/screenshot-windows.png
     echo "wrote docs/screenshot-windows.png"
@@ -176,16 +186,6 @@ if [[ $differ != 0 ]]; then
     fail "vuz-demo.exe: after two drags the status bar differs from a fresh one in $differ pixels (${TMPDIR:-/tmp}/dragged.png, fresh.png)"
 fi
 echo "vuz-demo.exe: after two drags of the corner the status bar is drawn as a fresh one"
-# From the keyboard, with real key events: "Program" has the focus once it is enabled, so
-# one Space writes one report and the program runs on.
-writes() { grep -c -E "write +to DEMO0001: 05 00 02 00 00 00 00 00" "$work/demo.out" || true; }
-timeout 5 xdotool windowfocus --sync "$window" || true
-timeout 5 xdotool key space
-wait_for_line "write +to DEMO0001: 05 00 02 00 00 00 00 00" 10 "$work/demo.out"
-kill -0 "$demo_pid" 2>/dev/null || fail "vuz-demo.exe ended after one Space"
-[[ $(writes) -eq 1 ]] || fail "$(writes) reports written after one Space"
-check_demo status "KVM Programmer is enabled." 5
-echo "vuz-demo.exe: Space on Program wrote one report"
 check_demo click Program
 deadline=$((SECONDS + 10))
 until [[ $(writes) -ge 2 ]]; do

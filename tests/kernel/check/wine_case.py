@@ -197,6 +197,10 @@ def check_wine(rig, out):
     tries = (rig.read(os.path.join(out, "ready.tries"), "") or "").strip()
     if tries not in ("", "1"):
         print(f"     wine: the first program got the system's HID services at try {tries}")
+    retries = rig.read(os.path.join(out, "start-retries"))
+    if retries:
+        print("     wine: started again after \"HID services cannot be used\": " +
+              "; ".join(retries.splitlines()))
     check_list(rig, out)
     check_program(rig, out, "program", "KRNW0001", "program")
     rig.check(rig.outputs(out, "KRNW0001") == [rig.PROGRAM_REPORT],
