@@ -6,14 +6,9 @@
 # Usage: RealWindowColours.sh <vuz-demo>
 set -euo pipefail
 demo=$1
-for tool in Xvfb xwininfo import convert; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=RealWindowPrelude.sh
+source "$(dirname "$0")/RealWindowPrelude.sh"
+require_tools Xvfb xwininfo import convert
 
 # shellcheck disable=SC2016
 "$(dirname "$0")/../../../scripts/with-xvfb.sh" bash -c '

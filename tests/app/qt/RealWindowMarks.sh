@@ -8,14 +8,9 @@
 # Exits 77 (skipped) without Xvfb, xdotool, xwininfo or xprop. Every X call is bounded.
 # Usage: RealWindowMarks.sh <vuz-utility> <vuz-demo>
 set -euo pipefail
-for tool in Xvfb xdotool xwininfo xprop; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=RealWindowPrelude.sh
+source "$(dirname "$0")/RealWindowPrelude.sh"
+require_tools Xvfb xdotool xwininfo xprop
 
 # shellcheck disable=SC2016
 "$(dirname "$0")/../../../scripts/with-xvfb.sh" bash -c '

@@ -9,6 +9,8 @@ import json
 import os
 import sys
 
+import records
+
 sys.dont_write_bytecode = True  # nothing written into the source tree
 import endurance  # noqa: E402  (the soak and speed checks)
 
@@ -193,12 +195,7 @@ def check_program(out):
 
 
 def check_watch(out):
-    events = []
-    for line in lines(os.path.join(out, "watch.json")):
-        try:
-            events.append(json.loads(line))
-        except ValueError:
-            check(False, "watch: every line is JSON", line)
+    events = records.json_lines(os.path.join(out, "watch.json"), "watch", check)
     adapter = [e for e in events if e.get("serial") == "KRN00003" or
                (e.get("event") == "removal" and e.get("path") in
                 [a.get("path") for a in events if a.get("serial") == "KRN00003"])]

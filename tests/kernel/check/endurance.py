@@ -4,23 +4,16 @@ Each check_* takes the scenario's results directory and check(condition, what, d
 reporting function of check.py. Expectations come from what the uhid devices logged and
 what the guest recorded, never from the programs under test.
 """
-import json
 import os
 import statistics
+
+import records
 
 ADAPTER = (0x0416, 0x8249)
 PROGRAM_REPORT = "output 05 00 02 00 00 00 00 00"
 # Memory of the watch process after the first cycle and at the end may differ by this much
 # (kB) for the allocator's own bookkeeping; descriptors and threads must be the same.
 MEMORY_TOLERANCE_KB = 64
-
-
-def _lines(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as file:
-            return [line for line in file.read().splitlines() if line]
-    except OSError:
-        return []
 
 
 def _segments(log):
@@ -38,7 +31,7 @@ def _programs(path):
     """programs.txt: each cycle's program output (stdout then stderr), by cycle number."""
     programs = {}
     current = None
-    for line in _lines(path):
+    for line in records.lines(path):
         if line.startswith("== "):
             current = int(line[3:])
             programs[current] = []
@@ -48,7 +41,7 @@ def _programs(path):
 
 
 def check_soak(out, check):
-    cycles = [line.split() for line in _lines(os.path.join(out, "cycles"))]
+    cycles = [line.split() for line in records.lines(os.path.join(out, "cycles"))]
     kinds = [fields[1] for fields in cycles]
     print(f"     soak: {len(cycles)} cycles ({kinds.count('before')} with the program started "
           f"before the plug, {kinds.count('after')} after it, {kinds.count('pulled')} pulled "
@@ -57,7 +50,7 @@ def check_soak(out, check):
     check([int(fields[0]) for fields in cycles] == list(range(1, len(cycles) + 1)),
           "soak: the guest recorded every cycle in order", [fields[0] for fields in cycles])
 
-    segments = _segments(_lines(os.path.join(out, "SOAK0001.log")))
+    segments = _segments(records.lines(os.path.join(out, "SOAK0001.log")))
     check(len(segments) == len(cycles), "soak: the adapter was created once per cycle",
           f"{len(segments)} creations, {len(cycles)} cycles")
     programs = _programs(os.path.join(out, "programs.txt"))
@@ -86,16 +79,11 @@ def check_soak(out, check):
     pulled = [fields for fields in cycles if fields[1] == "pulled"]
     check(pulled and all(len(fields) == 5 and fields[3] == fields[4] for fields in pulled),
           "soak: every pulled cycle held the program at the adapter's node", pulled)
-    other = [line for line in _lines(os.path.join(out, "OTHER0006.log"))
+    other = [line for line in records.lines(os.path.join(out, "OTHER0006.log"))
              if line.startswith(("output", "set_report"))]
     check(other == [], "soak: nothing reached the other device", other)
 
-    events = []
-    for line in _lines(os.path.join(out, "watch.json")):
-        try:
-            events.append(json.loads(line))
-        except ValueError:
-            check(False, "soak: every line of watch is JSON", line)
+    events = records.json_lines(os.path.join(out, "watch.json"), "soak: watch", check)
     changes = [e for e in events if e.get("event") in ("arrival", "removal")]
     order = [e.get("event") for e in changes]
     print(f"     soak: watch reported {order.count('arrival')} arrivals and "
@@ -119,7 +107,7 @@ def check_soak(out, check):
 
     _udev_timing(out)
 
-    usage = [line.split() for line in _lines(os.path.join(out, "usage"))]
+    usage = [line.split() for line in records.lines(os.path.join(out, "usage"))]
     if check(len(usage) >= 2 and all(len(u) == 5 for u in usage),
              "soak: watch's use of resources recorded after every cycle", usage[:3]):
         first, last = usage[0], usage[-1]
@@ -137,15 +125,15 @@ def check_soak(out, check):
             check(grew <= MEMORY_TOLERANCE_KB,
                   f"soak: watch's {name} at the end within {MEMORY_TOLERANCE_KB} kB of the "
                   "first cycle's", f"{first[index]} kB then {last[index]} kB")
-    check((_lines(os.path.join(out, "watch.rc")) or [""])[0] == "130",
-          "soak: watch ends with 130 on SIGINT", _lines(os.path.join(out, "watch.rc")))
+    check((records.lines(os.path.join(out, "watch.rc")) or [""])[0] == "130",
+          "soak: watch ends with 130 on SIGINT", records.lines(os.path.join(out, "watch.rc")))
 
 
 def _udev_timing(out):
     """With udevd: in how many cycles udevd announced the adapter only after the kernel had
     removed it again (a backend that looks at sysfs on udevd's event then finds nothing)."""
     seen = {}  # device instance -> {(source, action): seconds}
-    for line in _lines(os.path.join(out, "udev-monitor.log")):
+    for line in records.lines(os.path.join(out, "udev-monitor.log")):
         fields = line.replace("[", " ").replace("]", " ").split()
         if len(fields) >= 4 and fields[0] in ("KERNEL", "UDEV") and "0416:8249" in fields[3]:
             instance = fields[3].split("/hidraw/")[0]
@@ -160,7 +148,7 @@ def _udev_timing(out):
 def _latency(out, serial):
     """Seconds from the device's creation to the first output report, both as it logged."""
     created = reported = None
-    for line in _lines(os.path.join(out, serial + ".log")):
+    for line in records.lines(os.path.join(out, serial + ".log")):
         stamp, _, text = line.partition(" ")
         if text == "created" and created is None:
             created = float(stamp)
@@ -172,7 +160,7 @@ def _latency(out, serial):
 
 
 def check_speed(out, check):
-    rounds = int((_lines(os.path.join(out, "rounds")) or ["0"])[0])
+    rounds = int((records.lines(os.path.join(out, "rounds")) or ["0"])[0])
     check(rounds >= 1, "speed: rounds ran", rounds)
     figures = {}
     for label, prefix in (("vuz-cli program --wait", "SPDV0"), ("hidapi, polling 100 ms",
@@ -181,10 +169,10 @@ def check_speed(out, check):
         wrong = []
         for round_ in range(1, rounds + 1):
             serial = f"{prefix}{round_}"
-            log = _lines(os.path.join(out, serial + ".log"))
+            log = records.lines(os.path.join(out, serial + ".log"))
             reports = [line.partition(" ")[2] for line in log
                        if line.partition(" ")[2].startswith(("output", "set_report"))]
-            rc = (_lines(os.path.join(out, serial + ".rc")) or ["?"])[0]
+            rc = (records.lines(os.path.join(out, serial + ".rc")) or ["?"])[0]
             if rc != "0" or reports != [PROGRAM_REPORT]:
                 wrong.append(f"round {round_}: exit {rc}, adapter got {reports}")
             latency = _latency(out, serial)

@@ -4,18 +4,13 @@ removed through QEMU's monitor (hotplug), the HID gadget adapter (gadgetwatch).
 Each check_* takes the rig's check module (check, read, lines, sysfs_devices) and the
 scenario's results directory.
 """
-import json
 import os
+
+import records
 
 
 def watch_events(rig, out, scenario):
-    events = []
-    for line in rig.lines(os.path.join(out, "watch.json")):
-        try:
-            events.append(json.loads(line))
-        except ValueError:
-            rig.check(False, f"{scenario}: every line is JSON", line)
-    return events
+    return records.json_lines(os.path.join(out, "watch.json"), scenario, rig.check)
 
 
 def kernel_record(rig, out, serial):

@@ -8,6 +8,8 @@ test. `rig` is check.py's module: its check, read, lines, outputs and report_len
 import json
 import os
 
+import records
+
 ADAPTERS = ("KRNW0001", "KRNW0002", "KRNW0003")
 OTHER = "OTHERW001"
 BLUE, RED = "#0000FF", "#FF0000"
@@ -27,14 +29,7 @@ def exit_code(rig, out, name):
 
 
 def json_lines(rig, out, name):
-    events = []
-    for line in text(rig, out, name).splitlines():
-        if line.strip():
-            try:
-                events.append(json.loads(line))
-            except ValueError:
-                rig.check(False, f"wine: {name}: every line is JSON", line)
-    return events
+    return records.json_lines(os.path.join(out, name), f"wine: {name}", rig.check)
 
 
 def sysfs_by_serial(rig, out):

@@ -3,29 +3,7 @@
 # USB identity (IDs, bcdDevice, strings) comes from a real USB device. vuz-cli program
 # --wait 60 is started before the gadget is bound; /dev/hidg0 shows what reached it.
 source "$GUEST/lib.sh"
-config=/sys/kernel/config
-mountpoint -q "$config" || mount -t configfs none "$config" || fail "no configfs"
-gadget=$config/usb_gadget/vuz
-mkdir "$gadget" || fail "cannot make a gadget"
-echo 0x0416 >"$gadget/idVendor"
-echo 0x8249 >"$gadget/idProduct"
-echo 0x0123 >"$gadget/bcdDevice"
-echo 0x0200 >"$gadget/bcdUSB"
-mkdir "$gadget/strings/0x409"
-echo "ZEM" >"$gadget/strings/0x409/manufacturer"
-echo "VUZ Device" >"$gadget/strings/0x409/product"
-echo "GDG00001" >"$gadget/strings/0x409/serialnumber"
-mkdir -p "$gadget/configs/c.1/strings/0x409"
-echo "VUZ" >"$gadget/configs/c.1/strings/0x409/configuration"
-function=$gadget/functions/hid.usb0
-mkdir "$function"
-echo 0 >"$function/protocol"
-echo 0 >"$function/subclass"
-echo 8 >"$function/report_length"
-# The adapter's report descriptor: report ID 5, 7-byte input and output payloads.
-printf '\x06\x00\xff\x09\x01\xa1\x01\x85\x05\x15\x00\x26\xff\x00\x75\x08\x95\x07\x09\x02\x81\x02\x09\x03\x91\x02\xc0' \
-    >"$function/report_desc"
-ln -s "$function" "$gadget/configs/c.1/"
+make_adapter_gadget vuz GDG00001 0x0123
 
 "$cli" program --wait 60 >"$out/program.out" 2>"$out/program.err" &
 program=$!

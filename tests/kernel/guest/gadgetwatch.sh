@@ -2,29 +2,7 @@
 # on dummy_hcd (serial GDG00002) is bound, sends one input report written into its /dev/hidgN
 # and is unbound again. The kernel's record of it is kept for the host's check.
 source "$GUEST/lib.sh"
-config=/sys/kernel/config
-mountpoint -q "$config" || mount -t configfs none "$config" || fail "no configfs"
-gadget=$config/usb_gadget/vuzwatch
-function=$gadget/functions/hid.usb0
-mkdir "$gadget" || fail "cannot make a gadget"
-echo 0x0416 >"$gadget/idVendor"
-echo 0x8249 >"$gadget/idProduct"
-echo 0x0124 >"$gadget/bcdDevice"
-echo 0x0200 >"$gadget/bcdUSB"
-mkdir "$gadget/strings/0x409"
-echo "ZEM" >"$gadget/strings/0x409/manufacturer"
-echo "VUZ Device" >"$gadget/strings/0x409/product"
-echo "GDG00002" >"$gadget/strings/0x409/serialnumber"
-mkdir -p "$gadget/configs/c.1/strings/0x409"
-echo "VUZ" >"$gadget/configs/c.1/strings/0x409/configuration"
-mkdir "$function"
-echo 0 >"$function/protocol"
-echo 0 >"$function/subclass"
-echo 8 >"$function/report_length"
-# The adapter's report descriptor: report ID 5, 7-byte input and output payloads.
-printf '\x06\x00\xff\x09\x01\xa1\x01\x85\x05\x15\x00\x26\xff\x00\x75\x08\x95\x07\x09\x02\x81\x02\x09\x03\x91\x02\xc0' \
-    >"$function/report_desc"
-ln -s "$function" "$gadget/configs/c.1/"
+make_adapter_gadget vuzwatch GDG00002 0x0124
 # The gadget goes away whole at the end, whatever happened, so that others can be made.
 remove_gadget() {
     [[ -d "$gadget" ]] || return 0
